@@ -1,0 +1,78 @@
+#include "platform/Platform.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+std::u16string U(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
+
+const char* ExceptionName(DWORD code) {
+    switch (code) {
+        case EXCEPTION_DATATYPE_MISALIGNMENT: return "EXCEPTION_DATATYPE_MISALIGNMENT";
+        case EXCEPTION_BREAKPOINT: return "EXCEPTION_BREAKPOINT";
+        case EXCEPTION_SINGLE_STEP: return "EXCEPTION_SINGLE_STEP";
+        case EXCEPTION_ACCESS_VIOLATION: return "EXCEPTION_ACCESS_VIOLATION";
+        case EXCEPTION_IN_PAGE_ERROR: return "EXCEPTION_IN_PAGE_ERROR";
+        case EXCEPTION_ILLEGAL_INSTRUCTION: return "EXCEPTION_ILLEGAL_INSTRUCTION";
+        case EXCEPTION_NONCONTINUABLE_EXCEPTION: return "EXCEPTION_NONCONTINUABLE_EXCEPTION";
+        case EXCEPTION_INVALID_DISPOSITION: return "EXCEPTION_INVALID_DISPOSITION";
+        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED: return "EXCEPTION_ARRAY_BOUNDS_EXCEEDED";
+        case EXCEPTION_FLT_DENORMAL_OPERAND: return "EXCEPTION_FLT_DENORMAL_OPERAND";
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "EXCEPTION_FLT_DIVIDE_BY_ZERO";
+        case EXCEPTION_FLT_INEXACT_RESULT: return "EXCEPTION_FLT_INEXACT_RESULT";
+        case EXCEPTION_FLT_INVALID_OPERATION: return "EXCEPTION_FLT_INVALID_OPERATION";
+        case EXCEPTION_FLT_OVERFLOW: return "EXCEPTION_FLT_OVERFLOW";
+        case EXCEPTION_FLT_STACK_CHECK: return "EXCEPTION_FLT_STACK_CHECK";
+        case EXCEPTION_FLT_UNDERFLOW: return "EXCEPTION_FLT_UNDERFLOW";
+        case EXCEPTION_INT_DIVIDE_BY_ZERO: return "EXCEPTION_INT_DIVIDE_BY_ZERO";
+        case EXCEPTION_INT_OVERFLOW: return "EXCEPTION_INT_OVERFLOW";
+        case EXCEPTION_PRIV_INSTRUCTION: return "EXCEPTION_PRIV_INSTRUCTION";
+        case EXCEPTION_STACK_OVERFLOW: return "EXCEPTION_STACK_OVERFLOW";
+        default: return "EXCEPTION_UNKNOWN";
+    }
+}
+
+LONG WINAPI HardwareExceptionFilter(EXCEPTION_POINTERS* info) {
+    MessageBoxA(GetActiveWindow(), ExceptionName(info->ExceptionRecord->ExceptionCode), "Windows exception", MB_OK);
+    std::exit(0);  // the normal exit, so the exit handlers still run
+}
+
+}  // namespace
+
+std::u16string CurrentDirectory() {
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::vector<wchar_t> buffer(n + 1);
+    n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    return U(buffer.data(), n);
+}
+
+bool ChangeDirectory(const std::u16string& path) { return SetCurrentDirectoryW(W(path)) != 0; }
+
+std::u16string ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return U(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::u16string ArgumentText(const char* argument) {
+    std::u16string out;
+    for (const char* p = argument; p && *p; ++p) out += static_cast<char16_t>(static_cast<unsigned char>(*p));
+    return out;
+}
+
+void SleepMillis(int32_t millis) { Sleep(static_cast<DWORD>(millis)); }
+
+void InstallHardwareExceptionFilter() { SetUnhandledExceptionFilter(HardwareExceptionFilter); }
+
+}  // namespace platform
