@@ -48,11 +48,12 @@ void AtProgramEnd(void (*handler)()) {
     // One C exit handler runs ours, so they also run when the process ends
     // through exit() from elsewhere (an uncaught error, the crash box).
     static bool installed = false;
+    auto& handlers = ExitHandlers();  // constructed first, so it outlives the C exit handler
     if (!installed) {
         installed = true;
         std::atexit(RunExitHandlers);
     }
-    ExitHandlers().push_back(handler);
+    handlers.push_back(handler);
 }
 
 void EndProgram() {

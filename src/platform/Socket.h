@@ -1,0 +1,61 @@
+// IPv4 socket calls of the operating system, in the plain terms the socket
+// module needs: handles as intptr_t (-1 for none), addresses and ports as
+// host-order integers, failures as results. Nothing here knows framework
+// types.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using SocketHandle = intptr_t;
+constexpr SocketHandle kNoSocket = -1;
+
+// Starts the socket library (version 1.1 on Windows; nothing to do
+// elsewhere) and stops it again.
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
+// A new IPv4 stream (TCP) or datagram (UDP) socket, or kNoSocket.
+SocketHandle OpenSocket(bool stream);
+bool CloseSocket(SocketHandle s);
+
+// Bytes transferred, or -1 on error; RecvSocket gives 0 at connection end.
+// A send to a peer that has gone reports an error, it never ends the process.
+int32_t SendSocket(SocketHandle s, const void* buf, int32_t count, int32_t flags);
+int32_t RecvSocket(SocketHandle s, void* buf, int32_t count, int32_t flags);
+
+bool BindSocket(SocketHandle s, uint32_t ip, int32_t port);
+// Waits at most `timeoutMillis` for the connection (negative: no limit). The
+// socket is left blocking afterwards either way.
+bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis);
+bool ListenSocket(SocketHandle s, int32_t backlog);
+// Accepts without asking for the peer address; kNoSocket on failure.
+SocketHandle AcceptSocket(SocketHandle s);
+// Pending input in bytes, -1 on error.
+int32_t PendingInput(SocketHandle s);
+void SetSocketNoDelay(SocketHandle s, int32_t enable);
+// Lets a listening address be bound again at once after a close (tests and
+// benchmark servers that restart on the same port).
+void SetSocketReuseAddress(SocketHandle s);
+// Local (peer == false) or remote address of the socket.
+bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port);
+
+// Waits for one handle to become readable: 1 readable (data, end or error
+// pending), 0 time-out, -1 failure. Negative time-out: no limit.
+int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis);
+// Readiness of three handle lists; each list must already hold distinct
+// handles. Handles that are not ready are replaced by 0. Returns the number
+// of ready handles, negative on failure.
+int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>& write,
+                      std::vector<SocketHandle>& error, int32_t timeoutMillis);
+
+// Host-by-name lookup of 8-bit text: false when it fails or its result is not
+// IPv4 with 4-byte addresses.
+bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips);
+// Host-by-address lookup: the official name, false when it fails.
+bool LookupHostAddress(uint32_t ip, std::string& name);
+
+}  // namespace platform

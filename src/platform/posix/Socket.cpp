@@ -1,0 +1,205 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+sockaddr_in MakeAddress(uint32_t ip, int32_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(ip);
+    return a;
+}
+
+int Fd(SocketHandle s) { return static_cast<int>(s); }
+
+bool Valid(SocketHandle s) { return s >= 0 && s <= INT32_MAX; }
+
+// poll() restarted after signals, with the remaining time kept.
+int PollFor(pollfd* fds, nfds_t n, int32_t timeoutMillis) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMillis < 0 ? 0 : timeoutMillis);
+    for (;;) {
+        int wait = -1;
+        if (timeoutMillis >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = left.count() < 0 ? 0 : static_cast<int>(left.count());
+        }
+        int r = poll(fds, n, wait);
+        if (r >= 0 || errno != EINTR) return r;
+    }
+}
+
+}  // namespace
+
+bool StartSocketLibrary() { return true; }
+void StopSocketLibrary() {}
+
+SocketHandle OpenSocket(bool stream) {
+    int fd = socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, 0);
+    return fd < 0 ? kNoSocket : fd;
+}
+
+bool CloseSocket(SocketHandle s) { return Valid(s) && close(Fd(s)) == 0; }
+
+int32_t SendSocket(SocketHandle s, const void* buf, int32_t count, int32_t flags) {
+    if (!Valid(s) || count < 0) return -1;
+    for (;;) {
+        ssize_t n = send(Fd(s), buf, static_cast<size_t>(count), flags | MSG_NOSIGNAL);
+        if (n >= 0) return static_cast<int32_t>(n);
+        if (errno != EINTR) return -1;
+    }
+}
+
+int32_t RecvSocket(SocketHandle s, void* buf, int32_t count, int32_t flags) {
+    if (!Valid(s) || count < 0) return -1;
+    for (;;) {
+        ssize_t n = recv(Fd(s), buf, static_cast<size_t>(count), flags);
+        if (n >= 0) return static_cast<int32_t>(n);
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
+    if (!Valid(s)) return false;
+    sockaddr_in a = MakeAddress(ip, port);
+    return bind(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis) {
+    if (!Valid(s)) return false;
+    sockaddr_in a = MakeAddress(ip, port);
+    if (timeoutMillis < 0) {
+        int r;
+        do r = connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a);
+        while (r != 0 && errno == EINTR);
+        return r == 0 || errno == EISCONN;
+    }
+    int flags = fcntl(Fd(s), F_GETFL);
+    if (flags < 0 || fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    bool ok = connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (!ok && (errno == EINPROGRESS || errno == EINTR)) {
+        pollfd p{Fd(s), POLLOUT, 0};
+        if (PollFor(&p, 1, timeoutMillis) == 1) {
+            int err = 0;
+            socklen_t len = sizeof err;
+            ok = getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
+        }
+    }
+    fcntl(Fd(s), F_SETFL, flags);
+    return ok;
+}
+
+bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Fd(s), backlog) == 0; }
+
+SocketHandle AcceptSocket(SocketHandle s) {
+    if (!Valid(s)) return kNoSocket;
+    for (;;) {
+        int fd = accept(Fd(s), nullptr, nullptr);
+        if (fd >= 0) return fd;
+        if (errno != EINTR) return kNoSocket;
+    }
+}
+
+int32_t PendingInput(SocketHandle s) {
+    int n = 0;
+    if (!Valid(s) || ioctl(Fd(s), FIONREAD, &n) != 0) return -1;
+    return n;
+}
+
+void SetSocketNoDelay(SocketHandle s, int32_t enable) {
+    if (Valid(s)) setsockopt(Fd(s), IPPROTO_TCP, TCP_NODELAY, &enable, sizeof enable);
+}
+
+void SetSocketReuseAddress(SocketHandle s) {
+    int on = 1;
+    if (Valid(s)) setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (!Valid(s)) return false;
+    int r = peer ? getpeername(Fd(s), reinterpret_cast<sockaddr*>(&a), &len)
+                 : getsockname(Fd(s), reinterpret_cast<sockaddr*>(&a), &len);
+    if (r != 0 || a.sin_family != AF_INET) return false;
+    ip = ntohl(a.sin_addr.s_addr);
+    port = ntohs(a.sin_port);
+    return true;
+}
+
+int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis) {
+    if (!Valid(s)) return -1;
+    pollfd p{Fd(s), POLLIN, 0};
+    int r = PollFor(&p, 1, timeoutMillis);
+    if (r < 0) return -1;
+    if (r == 0) return 0;
+    return (p.revents & POLLNVAL) ? -1 : 1;
+}
+
+// poll() rather than select(): descriptors above FD_SETSIZE stay safe.
+int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>& write,
+                      std::vector<SocketHandle>& error, int32_t timeoutMillis) {
+    std::vector<pollfd> fds;
+    std::vector<SocketHandle>* lists[3] = {&read, &write, &error};
+    // Nothing to wait for and no limit would never return.
+    if (read.empty() && write.empty() && error.empty() && timeoutMillis < 0) return -1;
+    const short wanted[3] = {POLLIN, POLLOUT, POLLPRI};
+    for (int l = 0; l < 3; ++l) {
+        for (SocketHandle h : *lists[l]) {
+            if (!Valid(h)) return -1;
+            fds.push_back(pollfd{Fd(h), wanted[l], 0});
+        }
+    }
+    int r = PollFor(fds.data(), fds.size(), timeoutMillis);
+    if (r < 0) return -1;
+    int32_t ready = 0;
+    size_t k = 0;
+    for (int l = 0; l < 3; ++l) {
+        for (SocketHandle& h : *lists[l]) {
+            short got = fds[k++].revents;
+            if (got & POLLNVAL) return -1;
+            // Readable includes the peer's close and errors, as select() says.
+            short accept = l == 0 ? short(POLLIN | POLLHUP | POLLERR) : l == 1 ? short(POLLOUT | POLLERR) : short(POLLPRI);
+            if (got & accept) ++ready;
+            else h = 0;
+        }
+    }
+    return ready;
+}
+
+bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
+    ips.clear();
+    hostent* h = gethostbyname(name.c_str());
+    if (!h || h->h_addrtype != AF_INET || h->h_length != 4) return false;
+    for (char** p = h->h_addr_list; *p; ++p) {
+        uint32_t net;
+        std::memcpy(&net, *p, 4);
+        ips.push_back(ntohl(net));
+    }
+    return true;
+}
+
+bool LookupHostAddress(uint32_t ip, std::string& name) {
+    uint32_t net = htonl(ip);
+    hostent* h = gethostbyaddr(&net, 4, AF_INET);
+    if (!h || !h->h_name) return false;
+    name = h->h_name;
+    return true;
+}
+
+}  // namespace platform
