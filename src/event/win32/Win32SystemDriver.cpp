@@ -1,0 +1,421 @@
+#include "event/win32/Win32SystemDriver.h"
+
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <windowsx.h>
+
+#include <exception>
+#include <string>
+
+#include "event/Event.h"
+#include "event/NativeSystem.h"
+#include "runtime/Program.h"
+
+namespace {
+
+bool g_started = false;
+bool g_wide = true;
+DWORD g_mainThread = 0;
+HHOOK g_messageHook = nullptr;
+int32_t g_pointerVisible = 1;
+HWND g_hovered = nullptr;
+Ref<Object> g_hoveredSource;
+// An error raised by a main-thread call inside the message hook; handed on
+// by the pump, since it must not unwind through the system's frames.
+std::exception_ptr g_pendingError;
+
+struct MainThreadCallRecord {
+    MainThreadFunction function;
+    void* argument1;
+    void* argument2;
+    int32_t released;
+};
+
+std::wstring Wide(const String& s) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(s.Units()), static_cast<size_t>(s.Length()));
+}
+
+String FromWide(const wchar_t* s) { return String::FromWide(reinterpret_cast<const char16_t*>(s)); }
+
+void RethrowPending() {
+    if (g_pendingError) {
+        std::exception_ptr error = g_pendingError;
+        g_pendingError = nullptr;
+        std::rethrow_exception(error);
+    }
+}
+
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HC_ACTION && wparam == PM_REMOVE) {
+        MSG* msg = reinterpret_cast<MSG*>(lparam);
+        if (msg->hwnd == nullptr && msg->message == MainThreadCallMessage && msg->lParam != 0) {
+            auto* record = reinterpret_cast<MainThreadCallRecord*>(msg->lParam);
+            // The record is gone after this; nobody further down may see it.
+            msg->message = WM_NULL;
+            msg->lParam = 0;
+            try {
+                record->function(record->argument1, record->argument2);
+            } catch (...) {
+                if (!g_pendingError) g_pendingError = std::current_exception();
+            }
+            record->released = 1;
+            delete record;
+        }
+    }
+    return CallNextHookEx(g_messageHook, code, wparam, lparam);
+}
+
+void RestoreAtExit() {
+    timeEndPeriod(1);
+    if (g_messageHook) UnhookWindowsHookEx(g_messageHook);
+    g_messageHook = nullptr;
+}
+
+bool IsModifierKey(WPARAM vk) {
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_LWIN || vk == VK_RWIN;
+}
+
+bool Down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+void RecomputeModifiers() {
+    ModifierState = (Down(VK_SHIFT) ? 1 : 0) | (Down(VK_CONTROL) ? 2 : 0) | (Down(VK_MENU) ? 4 : 0) |
+                    (Down(VK_LWIN) || Down(VK_RWIN) ? 8 : 0);
+}
+
+bool IsTabStopChild(HWND w) {
+    LONG style = GetWindowLongW(w, GWL_STYLE);
+    return (style & (WS_CHILD | WS_TABSTOP)) == (WS_CHILD | WS_TABSTOP);
+}
+
+bool OwnWindow(HWND w) {
+    if (!w) return false;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    return pid == GetCurrentProcessId();
+}
+
+void EmitEvent(int32_t id, const Ref<Object>& source, int32_t data, int32_t mods, int32_t x, int32_t y) {
+    TEvent::Create(id, source, data, mods, x, y, Ref<Object>())->Emit();
+}
+
+void ApplyPointer() {
+    BOOL show = (g_pointerVisible || !g_hovered) ? TRUE : FALSE;
+    int count = ShowCursor(show);
+    // Keep the system counter at 0 (shown) or -1 (hidden).
+    if (count > 0 || count < -1) ShowCursor(!show);
+}
+
+void TrackHover(HWND window, const Ref<Object>& source, int32_t x, int32_t y) {
+    if (window == g_hovered) return;
+    HWND old = g_hovered;
+    Ref<Object> oldSource = g_hoveredSource;
+    // State first: hook functions run inside the emits below.
+    g_hovered = window;
+    g_hoveredSource = window ? source : Ref<Object>();
+    if (old) {
+        POINT pt{};
+        GetCursorPos(&pt);
+        ScreenToClient(old, &pt);
+        EmitEvent(EventMouseLeave, oldSource, 0, 0, pt.x, pt.y);
+    }
+    ApplyPointer();
+    if (window) {
+        TRACKMOUSEEVENT track{};
+        track.cbSize = sizeof track;
+        track.dwFlags = TME_LEAVE;
+        track.hwndTrack = window;
+        TrackMouseEvent(&track);
+        EmitEvent(EventMouseEnter, source, 0, 0, x, y);
+    }
+}
+
+int ShowBox(const String& text, UINT style) {
+    HWND focus = GetFocus();
+    int result;
+    if (g_wide) {
+        result = MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(ApplicationTitle).c_str(), style);
+    } else {
+        result = MessageBoxA(GetActiveWindow(), text.ToBytes8().c_str(), ApplicationTitle.ToBytes8().c_str(), style);
+    }
+    if (focus && IsWindow(focus)) SetFocus(focus);
+    return result;
+}
+
+int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM lparam, LPARAM data) {
+    if (message == BFFM_INITIALIZED) {
+        SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+    } else if (message == BFFM_SELCHANGED) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lparam), path))
+            SendMessageW(hwnd, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(path));
+    }
+    return 0;
+}
+
+}  // namespace
+
+DWORD MainThreadId() { return g_mainThread; }
+
+TWin32SystemDriver::TWin32SystemDriver() {
+    if (g_started) return;
+    g_started = true;
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (GetVersionExW(&version)) g_wide = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+#pragma GCC diagnostic pop
+    g_pointerVisible = 1;
+    g_mainThread = GetCurrentThreadId();
+    g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, g_mainThread);
+    timeBeginPeriod(1);
+    AtProgramEnd(RestoreAtExit);
+}
+
+int32_t TWin32SystemDriver::Poll() {
+    RethrowPending();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        RethrowPending();
+        switch (msg.message) {
+            case WM_KEYDOWN:
+            case WM_KEYUP:
+            case WM_SYSKEYDOWN:
+            case WM_SYSKEYUP:
+                if (IsModifierKey(msg.wParam)) RecomputeModifiers();
+                break;
+        }
+        if (msg.hwnd && IsTabStopChild(msg.hwnd)) {
+            // Tab, Enter and Escape in controls are handled by the dialog
+            // logic of the top window they sit in.
+            HWND top = GetParent(msg.hwnd);
+            while (top && (GetWindowLongW(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
+            if (top && IsDialogMessageW(top, &msg)) {
+                RethrowPending();
+                continue;
+            }
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        RethrowPending();
+    }
+    return 0;
+}
+
+int32_t TWin32SystemDriver::Wait() {
+    // "Input available" also counts messages that were already seen but not
+    // removed, so this cannot sleep on a non-empty queue.
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    return Poll();
+}
+
+int32_t TWin32SystemDriver::MoveMouse(int32_t x, int32_t y) {
+    POINT pt{x, y};
+    HWND active = GetActiveWindow();
+    if (active) ClientToScreen(active, &pt);
+    SetCursorPos(pt.x, pt.y);
+    return 0;
+}
+
+int32_t TWin32SystemDriver::SetMouseVisible(int32_t visible) {
+    g_pointerVisible = visible ? 1 : 0;
+    ApplyPointer();
+    return 0;
+}
+
+int32_t TWin32SystemDriver::Notify(const String& text, int32_t serious) {
+    ShowBox(text, serious ? 0x40030 : 0x40040);
+    return 0;
+}
+
+int32_t TWin32SystemDriver::Confirm(const String& text, int32_t serious) {
+    return ShowBox(text, serious ? 0x40031 : 0x40041) == IDOK ? 1 : 0;
+}
+
+int32_t TWin32SystemDriver::Proceed(const String& text, int32_t serious) {
+    int r = ShowBox(text, serious ? 0x40033 : 0x40043);
+    return r == IDYES ? 1 : r == IDNO ? 0 : -1;
+}
+
+String TWin32SystemDriver::RequestFile(const String& text, const String& extensions, int32_t save,
+                                       const String& path) {
+    String folder, name;
+    SplitRequestPath(path, folder, name);
+    std::u16string filter = RequestFilterList(extensions);
+    std::wstring wfilter(filter.begin(), filter.end());
+    std::wstring wfolder = Wide(folder);
+    std::wstring title = Wide(text);
+
+    wchar_t file[MAX_PATH] = {};
+    std::wstring wname = Wide(name);
+    wname.copy(file, MAX_PATH - 1);
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = GetActiveWindow();
+    ofn.lpstrFilter = wfilter.empty() ? nullptr : wfilter.c_str();
+    ofn.nFilterIndex = static_cast<DWORD>(RequestFilterIndex(extensions, path));
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = wfolder.empty() ? nullptr : wfolder.c_str();
+    ofn.lpstrTitle = title.c_str();
+
+    HWND focus = GetFocus();
+    BOOL ok;
+    if (save) {
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+        ofn.lpstrDefExt = L"";
+        ok = GetSaveFileNameW(&ofn);
+    } else {
+        ofn.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+        ok = GetOpenFileNameW(&ofn);
+    }
+    if (focus && IsWindow(focus)) SetFocus(focus);
+    return ok ? FromWide(file) : String();
+}
+
+String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
+    wchar_t initial[MAX_PATH] = {};
+    std::wstring wpath = Wide(path.ReplaceAll("/", "\\"));
+    DWORD n = GetFullPathNameW(wpath.c_str(), MAX_PATH, initial, nullptr);
+    if (n == 0 || n >= MAX_PATH) initial[0] = 0;
+    std::wstring title = Wide(text);
+
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    BROWSEINFOW bi{};
+    bi.hwndOwner = GetActiveWindow();
+    bi.lpszTitle = title.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_STATUSTEXT;
+    bi.lpfn = BrowseCallback;
+    bi.lParam = reinterpret_cast<LPARAM>(initial);
+
+    HWND focus = GetFocus();
+    String result;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+    if (chosen) {
+        wchar_t folder[MAX_PATH] = {};
+        if (SHGetPathFromIDListW(chosen, folder)) result = FromWide(folder);
+        CoTaskMemFree(chosen);
+    }
+    if (focus && IsWindow(focus)) SetFocus(focus);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return result;
+}
+
+int32_t TWin32SystemDriver::OpenURL(const String& url) {
+    HINSTANCE r;
+    if (g_wide)
+        r = ShellExecuteW(nullptr, nullptr, Wide(url).c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    else
+        r = ShellExecuteA(nullptr, nullptr, url.ToBytes8().c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    return reinterpret_cast<INT_PTR>(r) > 32 ? 1 : 0;
+}
+
+int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam) {
+    uint32_t scan = static_cast<uint32_t>((lparam >> 16) & 0x7F) | ((lparam & (1 << 24)) ? 0x80u : 0u);
+    switch (scan) {
+        case 0x2A: return 0xA0;
+        case 0x36: return 0xA1;
+        case 0x1D: return 0xA2;
+        case 0x9D: return 0xA3;
+        case 0x38: return 0xA4;
+        case 0xB8: return 0xA5;
+    }
+    return static_cast<int32_t>(wparam);
+}
+
+void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
+    int32_t x = GET_X_LPARAM(lparam);
+    int32_t y = GET_Y_LPARAM(lparam);
+    switch (message) {
+        case WM_ACTIVATE: {
+            HWND other = reinterpret_cast<HWND>(lparam);
+            if (LOWORD(wparam) != WA_INACTIVE) {
+                if (!HIWORD(wparam) && !OwnWindow(other)) EmitEvent(EventAppResume, source, 0, ModifierState, 0, 0);
+            } else if (!OwnWindow(other)) {
+                EmitEvent(EventAppSuspend, source, 0, ModifierState, 0, 0);
+            }
+            break;
+        }
+        case WM_CLOSE:
+            EmitEvent(EventAppTerminate, source, 0, ModifierState, 0, 0);
+            break;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            if (wparam == 0 || wparam > 255) break;
+            EmitEvent((lparam & (1 << 30)) ? EventKeyRepeat : EventKeyDown, source, KeyCodeFromMessage(wparam, lparam),
+                      ModifierState, 0, 0);
+            break;
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            if (wparam == 0 || wparam > 255) break;
+            EmitEvent(EventKeyUp, source, KeyCodeFromMessage(wparam, lparam), ModifierState, 0, 0);
+            break;
+        case WM_CHAR:
+        case WM_SYSCHAR:
+            EmitEvent(EventKeyChar, source, static_cast<int32_t>(wparam), ModifierState, 0, 0);
+            break;
+        case WM_MOUSEMOVE: {
+            RECT r{};
+            GetClientRect(hwnd, &r);
+            bool inside = x >= 0 && x < r.right - r.left && y >= 0 && y < r.bottom - r.top;
+            TrackHover(inside ? hwnd : nullptr, source, x, y);
+            int32_t data = (wparam & MK_RBUTTON) ? 2 : (wparam & MK_MBUTTON) ? 4 : (wparam & MK_LBUTTON) ? 1 : 0;
+            EmitEvent(EventMouseMove, source, data, ModifierState, x, y);
+            break;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            SetCapture(hwnd);
+            EmitEvent(EventMouseDown, source, message == WM_LBUTTONDOWN ? 1 : message == WM_RBUTTONDOWN ? 2 : 3,
+                      ModifierState, x, y);
+            break;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            ReleaseCapture();
+            EmitEvent(EventMouseUp, source, message == WM_LBUTTONUP ? 1 : message == WM_RBUTTONUP ? 2 : 3,
+                      ModifierState, x, y);
+            break;
+        case WM_MOUSEWHEEL: {
+            POINT pt{x, y};
+            ScreenToClient(hwnd, &pt);
+            int32_t steps = static_cast<int16_t>(HIWORD(wparam)) / 120;
+            EmitEvent(EventMouseWheel, source, steps, ModifierState, pt.x, pt.y);
+            break;
+        }
+        case WM_MOUSELEAVE:
+            if (hwnd == g_hovered) TrackHover(nullptr, Ref<Object>(), 0, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+Ref<TSystemDriver> CreateNativeSystemDriver() { return New<TWin32SystemDriver>(); }
+
+int32_t NativeTickMillis() { return static_cast<int32_t>(timeGetTime()); }
+
+void NativePostMainThreadCall(MainThreadFunction function, void* argument1, void* argument2) {
+    if (!g_mainThread) return;  // no driver yet: there is no main loop to run it
+    auto* record = new MainThreadCallRecord{function, argument1, argument2, 0};
+    if (!PostThreadMessageW(g_mainThread, MainThreadCallMessage, 0, reinterpret_cast<LPARAM>(record))) delete record;
+}
+
+String NativeAbsolutePath(const String& path) {
+    std::wstring wpath = Wide(path);
+    DWORD n = GetFullPathNameW(wpath.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wpath.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    return FromWide(full.c_str()).ReplaceAll("\\", "/");
+}
+
+bool NativePathExists(const String& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
