@@ -28,6 +28,9 @@ struct PathStatus {
 
 // The platform's status call; false when the path cannot be examined.
 bool StatPath(const std::u16string& path, PathStatus& out);
+// True for a symbolic link or junction (not followed), so that erasing a tree
+// removes the link instead of the contents it points at.
+bool IsLink(const std::u16string& path);
 bool MakeDir(const std::u16string& path);
 bool RemoveDir(const std::u16string& path);
 bool RemoveFile(const std::u16string& path);

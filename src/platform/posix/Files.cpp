@@ -44,6 +44,11 @@ bool StatPath(const std::u16string& path, PathStatus& out) {
     return true;
 }
 
+bool IsLink(const std::u16string& path) {
+    struct stat st;
+    return lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool MakeDir(const std::u16string& path) { return mkdir(Native(path).c_str(), 0777) == 0; }
 bool RemoveDir(const std::u16string& path) { return rmdir(Native(path).c_str()) == 0; }
 bool RemoveFile(const std::u16string& path) { return unlink(Native(path).c_str()) == 0; }

@@ -51,6 +51,11 @@ bool StatPath(const std::u16string& path, PathStatus& out) {
     return true;
 }
 
+bool IsLink(const std::u16string& path) {
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool MakeDir(const std::u16string& path) { return _wmkdir(Wide(path).c_str()) == 0; }
 bool RemoveDir(const std::u16string& path) { return _wrmdir(Wide(path).c_str()) == 0; }
 bool RemoveFile(const std::u16string& path) { return _wremove(Wide(path).c_str()) == 0; }

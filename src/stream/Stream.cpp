@@ -1,0 +1,343 @@
+#include "stream/Stream.h"
+
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "runtime/List.h"
+#include "runtime/Program.h"
+
+String TStreamReadException::ToString() const { return "Error reading from stream"; }
+String TStreamWriteException::ToString() const { return "Error writing to stream"; }
+
+// ---- TIO defaults ----
+
+int32_t TIO::Eof() { return Pos() == Size() ? 1 : 0; }
+int32_t TIO::Pos() { return -1; }
+int32_t TIO::Size() { return 0; }
+int32_t TIO::Seek(int32_t) { return -1; }
+int32_t TIO::Flush() { return 0; }
+int32_t TIO::Close() { return 0; }
+int32_t TIO::Read(void*, int32_t) { throw TRuntimeException("Stream is not readable"); }
+int32_t TIO::Write(const void*, int32_t) { throw TRuntimeException("Stream is not writeable"); }
+
+// ---- TStream ----
+
+int32_t TStream::ReadBytes(void* buf, int32_t count) {
+    auto* p = static_cast<uint8_t*>(buf);
+    int32_t left = count;
+    while (left > 0) {
+        int32_t n = Read(p, left);
+        // A misbehaving Read that claims more than asked must not walk us
+        // past the caller's buffer.
+        if (n <= 0 || n > left) throw TStreamReadException();
+        p += n;
+        left -= n;
+    }
+    return count;
+}
+
+int32_t TStream::WriteBytes(const void* buf, int32_t count) {
+    auto* p = static_cast<const uint8_t*>(buf);
+    int32_t left = count;
+    while (left > 0) {
+        int32_t n = Write(p, left);
+        if (n <= 0 || n > left) throw TStreamWriteException();
+        p += n;
+        left -= n;
+    }
+    return count;
+}
+
+int32_t TStream::SkipBytes(int32_t count) {
+    uint8_t scratch[1024];
+    int32_t left = count;
+    while (left > 0) {
+        int32_t want = left < 1024 ? left : 1024;
+        int32_t n = Read(scratch, want);
+        if (n <= 0 || n > want) throw TStreamReadException();
+        left -= n;
+    }
+    return count;
+}
+
+namespace {
+
+// Typed values are little-endian on every host we build for; assemble them
+// byte by byte anyway so the order never depends on the host.
+template <class U>
+U LoadLE(const uint8_t* b) {
+    U v = 0;
+    for (size_t i = 0; i < sizeof(U); ++i) v |= static_cast<U>(b[i]) << (8 * i);
+    return v;
+}
+
+template <class U>
+void StoreLE(uint8_t* b, U v) {
+    for (size_t i = 0; i < sizeof(U); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+int32_t TStream::ReadByte() {
+    uint8_t b[1];
+    ReadBytes(b, 1);
+    return b[0];
+}
+
+int32_t TStream::WriteByte(int32_t n) {
+    uint8_t b[1] = {static_cast<uint8_t>(n)};
+    WriteBytes(b, 1);
+    return 0;
+}
+
+int32_t TStream::ReadShort() {
+    uint8_t b[2];
+    ReadBytes(b, 2);
+    return LoadLE<uint16_t>(b);
+}
+
+int32_t TStream::WriteShort(int32_t n) {
+    uint8_t b[2];
+    StoreLE<uint16_t>(b, static_cast<uint16_t>(n));
+    WriteBytes(b, 2);
+    return 0;
+}
+
+int32_t TStream::ReadInt() {
+    uint8_t b[4];
+    ReadBytes(b, 4);
+    return static_cast<int32_t>(LoadLE<uint32_t>(b));
+}
+
+int32_t TStream::WriteInt(int32_t n) {
+    uint8_t b[4];
+    StoreLE<uint32_t>(b, static_cast<uint32_t>(n));
+    WriteBytes(b, 4);
+    return 0;
+}
+
+int64_t TStream::ReadLong() {
+    uint8_t b[8];
+    ReadBytes(b, 8);
+    return static_cast<int64_t>(LoadLE<uint64_t>(b));
+}
+
+int32_t TStream::WriteLong(int64_t n) {
+    uint8_t b[8];
+    StoreLE<uint64_t>(b, static_cast<uint64_t>(n));
+    WriteBytes(b, 8);
+    return 0;
+}
+
+float TStream::ReadFloat() {
+    uint8_t b[4];
+    ReadBytes(b, 4);
+    uint32_t bits = LoadLE<uint32_t>(b);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+int32_t TStream::WriteFloat(float n) {
+    uint32_t bits;
+    std::memcpy(&bits, &n, 4);
+    uint8_t b[4];
+    StoreLE<uint32_t>(b, bits);
+    WriteBytes(b, 4);
+    return 0;
+}
+
+double TStream::ReadDouble() {
+    uint8_t b[8];
+    ReadBytes(b, 8);
+    uint64_t bits = LoadLE<uint64_t>(b);
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
+
+int32_t TStream::WriteDouble(double n) {
+    uint64_t bits;
+    std::memcpy(&bits, &n, 8);
+    uint8_t b[8];
+    StoreLE<uint64_t>(b, bits);
+    WriteBytes(b, 8);
+    return 0;
+}
+
+String TStream::ReadLine() {
+    std::string line;
+    line.reserve(1024);
+    for (;;) {
+        uint8_t b = 0;
+        if (Read(&b, 1) != 1) break;
+        if (b == 0x00 || b == 0x0A) break;
+        if (b == 0x0D) continue;
+        // Strings hold at most 2^31 - 1 code units; refuse rather than wrap.
+        if (line.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+            RaiseRuntimeError("Line too long for a string");
+        if (line.size() == line.capacity()) line.reserve(line.capacity() * 2);
+        line.push_back(static_cast<char>(b));
+    }
+    return String::FromBytes8(line.data(), static_cast<int32_t>(line.size()));
+}
+
+int32_t TStream::WriteLine(const String& str) {
+    std::string bytes = str.ToBytes8();
+    int32_t length = static_cast<int32_t>(bytes.size());
+    if (length > 0 && Write(bytes.data(), length) < length) return 0;
+    static const uint8_t crlf[2] = {0x0D, 0x0A};
+    return Write(crlf, 2) == 2 ? 1 : 0;
+}
+
+String TStream::ReadString(int32_t length) {
+    if (length <= 0) return String();
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    ReadBytes(bytes.data(), length);
+    return String::FromBytes8(bytes.data(), length);
+}
+
+int32_t TStream::WriteString(const String& str) {
+    std::string bytes = str.ToBytes8();
+    WriteBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
+    return 0;
+}
+
+Ref<Object> TStream::ReadObject() { RaiseText("Unable to read object"); }
+int32_t TStream::WriteObject(const Ref<Object>&) { RaiseText("Unable to write object"); }
+
+// ---- TStreamWrapper ----
+
+int32_t TStreamWrapper::Eof() { return _stream->Eof(); }
+int32_t TStreamWrapper::Pos() { return _stream->Pos(); }
+int32_t TStreamWrapper::Size() { return _stream->Size(); }
+int32_t TStreamWrapper::Seek(int32_t pos) { return _stream->Seek(pos); }
+int32_t TStreamWrapper::Flush() { return _stream->Flush(); }
+int32_t TStreamWrapper::Close() { return _stream->Close(); }
+int32_t TStreamWrapper::Read(void* buf, int32_t count) { return _stream->Read(buf, count); }
+int32_t TStreamWrapper::Write(const void* buf, int32_t count) { return _stream->Write(buf, count); }
+int32_t TStreamWrapper::ReadByte() { return _stream->ReadByte(); }
+int32_t TStreamWrapper::WriteByte(int32_t n) { return _stream->WriteByte(n); }
+int32_t TStreamWrapper::ReadShort() { return _stream->ReadShort(); }
+int32_t TStreamWrapper::WriteShort(int32_t n) { return _stream->WriteShort(n); }
+int32_t TStreamWrapper::ReadInt() { return _stream->ReadInt(); }
+int32_t TStreamWrapper::WriteInt(int32_t n) { return _stream->WriteInt(n); }
+float TStreamWrapper::ReadFloat() { return _stream->ReadFloat(); }
+int32_t TStreamWrapper::WriteFloat(float n) { return _stream->WriteFloat(n); }
+double TStreamWrapper::ReadDouble() { return _stream->ReadDouble(); }
+int32_t TStreamWrapper::WriteDouble(double n) { return _stream->WriteDouble(n); }
+String TStreamWrapper::ReadLine() { return _stream->ReadLine(); }
+int32_t TStreamWrapper::WriteLine(const String& str) { return _stream->WriteLine(str); }
+String TStreamWrapper::ReadString(int32_t length) { return _stream->ReadString(length); }
+int32_t TStreamWrapper::WriteString(const String& str) { return _stream->WriteString(str); }
+Ref<Object> TStreamWrapper::ReadObject() { return _stream->ReadObject(); }
+int32_t TStreamWrapper::WriteObject(const Ref<Object>& obj) { return _stream->WriteObject(obj); }
+
+int32_t TStreamWrapper::SetStream(const Ref<TStream>& stream) {
+    Ref<TStream> keep = stream;  // take the new reference before the old one goes
+    _stream.Swap(keep);
+    return 0;
+}
+
+// ---- TStreamStream ----
+
+int32_t TStreamStream::Close() {
+    SetStream(Ref<TStream>());
+    return 0;
+}
+
+Ref<TStreamStream> TStreamStream::Create(const Ref<TStream>& stream) {
+    Ref<TStreamStream> s = New<TStreamStream>();
+    s->SetStream(stream);
+    return s;
+}
+
+// ---- module-level wrappers ----
+
+int32_t Eof(const Ref<TStream>& stream) { return stream->Eof(); }
+int32_t PosOfStream(const Ref<TStream>& stream) { return stream->Pos(); }
+int32_t SizeOfStream(const Ref<TStream>& stream) { return stream->Size(); }
+int32_t SeekInStream(const Ref<TStream>& stream, int32_t pos) { return stream->Seek(pos); }
+int32_t FlushAnyStream(const Ref<TStream>& stream) {
+    stream->Flush();
+    return 0;
+}
+int32_t CloseAnyStream(const Ref<TStream>& stream) {
+    stream->Close();
+    return 0;
+}
+int32_t ReadByte(const Ref<TStream>& stream) { return stream->ReadByte(); }
+int32_t ReadShort(const Ref<TStream>& stream) { return stream->ReadShort(); }
+int32_t ReadInt(const Ref<TStream>& stream) { return stream->ReadInt(); }
+int64_t ReadLong(const Ref<TStream>& stream) { return stream->ReadLong(); }
+float ReadFloat(const Ref<TStream>& stream) { return stream->ReadFloat(); }
+double ReadDouble(const Ref<TStream>& stream) { return stream->ReadDouble(); }
+int32_t WriteByte(const Ref<TStream>& stream, int32_t n) {
+    stream->WriteByte(n);
+    return 0;
+}
+int32_t WriteShort(const Ref<TStream>& stream, int32_t n) {
+    stream->WriteShort(n);
+    return 0;
+}
+int32_t WriteInt(const Ref<TStream>& stream, int32_t n) {
+    stream->WriteInt(n);
+    return 0;
+}
+int32_t WriteLong(const Ref<TStream>& stream, int64_t n) {
+    stream->WriteLong(n);
+    return 0;
+}
+int32_t WriteFloat(const Ref<TStream>& stream, float n) {
+    stream->WriteFloat(n);
+    return 0;
+}
+int32_t WriteDouble(const Ref<TStream>& stream, double n) {
+    stream->WriteDouble(n);
+    return 0;
+}
+String ReadString(const Ref<TStream>& stream, int32_t length) { return stream->ReadString(length); }
+int32_t WriteString(const Ref<TStream>& stream, const String& str) {
+    stream->WriteString(str);
+    return 0;
+}
+String ReadLine(const Ref<TStream>& stream) { return stream->ReadLine(); }
+int32_t WriteLine(const Ref<TStream>& stream, const String& str) { return stream->WriteLine(str); }
+
+int32_t PumpStream(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t bufSize) {
+    if (bufSize <= 0) bufSize = 4096;
+    std::vector<uint8_t> buf(static_cast<size_t>(bufSize));
+    while (fromStream->Eof() == 0) {
+        int32_t n = fromStream->Read(buf.data(), bufSize);
+        // A source that delivers nothing but never reports its end would
+        // otherwise spin here for ever.
+        if (n <= 0) break;
+        if (n > bufSize) throw TStreamReadException();
+        toStream->WriteBytes(buf.data(), n);
+    }
+    return 0;
+}
+
+int32_t PumpBytes(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t count, int32_t bufSize) {
+    if (bufSize <= 0) bufSize = 4096;
+    std::vector<uint8_t> buf(static_cast<size_t>(bufSize));
+    int32_t left = count;
+    while (left > 0) {
+        int32_t n = left < bufSize ? left : bufSize;
+        fromStream->ReadBytes(buf.data(), n);
+        toStream->WriteBytes(buf.data(), n);
+        left -= n;
+    }
+    return 0;
+}
+
+void InitStream() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    InitCore();
+    InitList();
+    RecordModuleInit("stream interface");
+}
