@@ -1,16 +1,7 @@
-#include <windows.h>
+// The program's entry point: the runtime start-up, then the application.
+#include "app/MainWindow.h"
+#include "runtime/Program.h"
 
-namespace {
-
-// Stand-in until the runtime start-up is wired in.
-int RunPlaceholder()
-{
-    return 0;
-}
-
-} // namespace
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    return RunPlaceholder();
+int main(int argc, char** argv) {
+    return RunProgram(argc, argv, [] { MainBody(); });
 }

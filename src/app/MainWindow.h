@@ -1,0 +1,28 @@
+// The application's window, its event handling and its main loop.
+#pragma once
+
+#include <cstdint>
+
+#include "gui/Gadget.h"
+
+extern Ref<TGadget> MainWindow;
+extern Ref<TGadget> URLField;
+extern Ref<TGadget> NameField;
+extern Ref<TGadget> AddButton;
+extern Ref<TGadget> RemoveButton;
+// Item most recently reported selected in LinkBox; -1 for none.
+extern int32_t SelectedIndex;
+
+// The application module's initialiser: runs every framework initialiser in
+// import order.
+void InitApplication();
+// Builds the window, loads the list and runs the main loop; never returns.
+[[noreturn]] void MainBody();
+// Handles one polled event.
+void HandleEvent(int32_t id);
+// Asks, then removes the selected record and saves at once.
+void RemoveSelected();
+// Takes at most one event from the queue and handles it.
+void PollOnce();
+// One pass of the main loop: a check, then the countdown with event polling.
+void RunCycle();
