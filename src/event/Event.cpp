@@ -2,6 +2,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "stream/FileStream.h"
 
 int32_t EventHookId = -1;
 
@@ -91,6 +92,9 @@ void InitHooks() {
     if (done) return;
     done = true;
     InitCore();
+    // Event texts can be printed and saved: the standard streams and the
+    // file functions come first.
+    InitStandardIO();
     EventHookId = NewHookId();
     static const struct {
         int32_t id;

@@ -6,6 +6,8 @@
 #include "event/NativeSystem.h"
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "stream/FileStream.h"
+#include "stream/FileSystem.h"
 
 Ref<TSystemDriver> SystemDriver;
 int32_t ModifierState = 0;
@@ -161,6 +163,9 @@ void InitSystemDriver() {
     static bool done = false;
     if (done) return;
     done = true;
+    // OpenURL resolves paths; message texts may go to the console.
+    InitFileSystem();
+    InitStandardIO();
     InitHooks();
     SystemDriver = CreateNativeSystemDriver();
     RecordModuleInit("system driver");

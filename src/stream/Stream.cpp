@@ -7,6 +7,7 @@
 
 #include "runtime/List.h"
 #include "runtime/Program.h"
+#include "runtime/SystemBindings.h"
 
 String TStreamReadException::ToString() const { return "Error reading from stream"; }
 String TStreamWriteException::ToString() const { return "Error writing to stream"; }
@@ -339,5 +340,6 @@ void InitStream() {
     done = true;
     InitCore();
     InitList();
+    InitSystemBindings();
     RecordModuleInit("stream interface");
 }
