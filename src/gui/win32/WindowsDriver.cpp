@@ -1,0 +1,519 @@
+// The Win32 driver: start-up, window classes, the handle map, the one window
+// procedure every toolkit window and taken-over control shares, and the
+// thread keyboard and mouse hooks.
+#include "gui/win32/WindowsGui.h"
+
+#include <ole2.h>
+#include <commdlg.h>
+#include <shlwapi.h>
+
+#include "event/Event.h"
+#include "event/SystemDriver.h"
+#include "event/win32/Win32SystemDriver.h"
+#include "runtime/Program.h"
+
+std::map<HWND, Ref<TWindowsGadget>> HwndMap;
+Ref<TWindowsGadget> DesktopGadget;
+Ref<TWindowsFont> DefaultGuiFont;
+HWND SharedTooltip = nullptr;
+HCURSOR CurrentPointer = nullptr;
+Ref<TWindowsWindow> ActiveWindow;
+int32_t RedrawOnMove = 1;
+int32_t ForceNoComposite = 0;
+int32_t ExplorerTheme = 0;
+int32_t EmitDepth = 0;
+int32_t CaptureReleased = 0;
+ATOM WindowClassAtom = 0;
+ATOM DialogClassAtom = 0;
+OptionalGuiFunctions GuiApi;
+
+namespace {
+HHOOK KeyboardHook = nullptr;
+HHOOK MouseHook = nullptr;
+bool ComctlVersionRead = false;
+DWORD ComctlMajor = 0, ComctlMinor = 0, ComctlBuild = 0;
+COLORREF CustomColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                              0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+bool ButtonDown[4] = {};
+
+template <class F>
+void Lookup(HMODULE lib, const char* name, F& slot) {
+    slot = lib ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+}
+
+void LoadOptionalFunctions() {
+    HMODULE user = LoadLibraryW(L"user32.dll");
+    HMODULE theme = LoadLibraryW(L"uxtheme.dll");
+    Lookup(user, "SetLayeredWindowAttributes", GuiApi.SetLayeredWindowAttributes);
+    Lookup(user, "SystemParametersInfoW", GuiApi.SystemParametersInfoW);
+    Lookup(theme, "DrawThemeParentBackground", GuiApi.DrawThemeParentBackground);
+    Lookup(theme, "SetWindowTheme", GuiApi.SetWindowTheme);
+    Lookup(theme, "OpenThemeData", GuiApi.OpenThemeData);
+    Lookup(theme, "GetThemeSysFont", GuiApi.GetThemeSysFont);
+    Lookup(theme, "DrawThemeBackground", GuiApi.DrawThemeBackground);
+    Lookup(theme, "CloseThemeData", GuiApi.CloseThemeData);
+    Lookup(theme, "DrawThemeText", GuiApi.DrawThemeText);
+    Lookup(theme, "GetThemeBackgroundContentRect", GuiApi.GetThemeBackgroundContentRect);
+    Lookup(theme, "IsThemeBackgroundPartiallyTransparent", GuiApi.IsThemeBackgroundPartiallyTransparent);
+}
+
+ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = 0x23;  // vertical and horizontal redraw, own device context
+    wc.lpfnWndProc = TWindowsGUIDriver::ClassWndProc;
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // 30: what the dialog manager needs
+    wc.hInstance = GetModuleHandleW(nullptr);
+    if (withIcon) wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(101));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc);
+}
+
+// Calls the kept procedure of a taken-over window, or the default one.
+LRESULT PassOn(const Ref<TWindowsGadget>& g, LRESULT r, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+               bool defaultWhenZero) {
+    if (r != 0) return r;
+    if (g && g->_proc && g->_hwnd == hwnd) return CallWindowProcW(g->_proc, hwnd, msg, wparam, lparam);
+    return defaultWhenZero ? DefWindowProcW(hwnd, msg, wparam, lparam) : 0;
+}
+}  // namespace
+
+int32_t CurrentModifiers() {
+    int32_t m = 0;
+    if (GetKeyState(VK_SHIFT) < 0) m |= 1;
+    if (GetKeyState(VK_CONTROL) < 0) m |= 2;
+    if (GetKeyState(VK_MENU) < 0) m |= 4;
+    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= 8;
+    return m;
+}
+
+String WindowTextOf(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    if (n <= 0) return String();
+    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
+    int got = GetWindowTextW(hwnd, buf.data(), n + 1);
+    return String::FromCodeUnits(reinterpret_cast<const char16_t*>(buf.data()), got);
+}
+
+// ---- fonts ----
+
+TWindowsFont::~TWindowsFont() {
+    if (handle) DeleteObject(Native());
+}
+
+Ref<TWindowsFont> TWindowsFont::Create(const String& name, int32_t size, int32_t style) {
+    Ref<TWindowsFont> f = New<TWindowsFont>();
+    HDC dc = GetDC(nullptr);
+    int height = -MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, dc);
+    std::u16string face = name.ToWide();
+    HFONT h = CreateFontW(height, 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL, (style & 2) ? TRUE : FALSE,
+                          (style & 4) ? TRUE : FALSE, (style & 8) ? TRUE : FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                          reinterpret_cast<const wchar_t*>(face.c_str()));
+    f->handle = reinterpret_cast<intptr_t>(h);
+    f->style = style;
+    f->size = size;
+    // The name of the face the system actually chose.
+    f->name = name;
+    if (h) {
+        HDC mdc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(mdc, h);
+        wchar_t actual[LF_FACESIZE] = {};
+        if (GetTextFaceW(mdc, LF_FACESIZE, actual) > 0) f->name = String(reinterpret_cast<const char16_t*>(actual));
+        SelectObject(mdc, old);
+        DeleteDC(mdc);
+    }
+    return f;
+}
+
+Ref<TWindowsFont> TWindowsFont::DefaultFont(double size, int32_t style) {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (GuiApi.SystemParametersInfoW && GuiApi.SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) {
+        LOGFONTW lf = ncm.lfMessageFont;
+        if (size > 0) {
+            HDC dc = GetDC(nullptr);
+            lf.lfHeight = -MulDiv(static_cast<int>(size + 0.5), GetDeviceCaps(dc, LOGPIXELSY), 72);
+            ReleaseDC(nullptr, dc);
+        }
+        if (style & 1) lf.lfWeight = FW_BOLD;
+        if (style & 2) lf.lfItalic = TRUE;
+        Ref<TWindowsFont> f = New<TWindowsFont>();
+        f->handle = reinterpret_cast<intptr_t>(CreateFontIndirectW(&lf));
+        if (f->handle) {
+            f->name = String(reinterpret_cast<const char16_t*>(lf.lfFaceName));
+            f->style = style;
+            f->size = size > 0 ? size : 8;
+            return f;
+        }
+    }
+    return Create("MS Shell Dlg", size > 0 ? static_cast<int32_t>(size + 0.5) : 8, style);
+}
+
+// ---- driver ----
+
+TWindowsGUIDriver::TWindowsGUIDriver() {
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX icc{8, 0x7FF};
+    InitCommonControlsEx(&icc);
+    if (!LoadLibraryW(L"msftedit.dll")) LoadLibraryW(L"riched20.dll");
+    DefaultGuiFont = TWindowsFont::DefaultFont(0.0, 0);
+    DesktopGadget = New<TWindowsDesktop>();
+    KeyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
+    MouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
+    SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", 0x80000001, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+    if (SharedTooltip) {
+        SendMessageW(SharedTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
+        SetWindowPos(SharedTooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+TWindowsGUIDriver::~TWindowsGUIDriver() {
+    if (SharedTooltip) DestroyWindow(SharedTooltip);
+    if (KeyboardHook) UnhookWindowsHookEx(KeyboardHook);
+    if (MouseHook) UnhookWindowsHookEx(MouseHook);
+    SharedTooltip = nullptr;
+    KeyboardHook = MouseHook = nullptr;
+}
+
+Ref<TGuiFont> TWindowsGUIDriver::LoadFont(const String& name, int32_t size, int32_t style) {
+    return TWindowsFont::Create(name, size, style);
+}
+
+Ref<TGuiFont> TWindowsGUIDriver::LibraryFont(int32_t kind, double size, int32_t style) {
+    if (kind == 1) return TWindowsFont::DefaultFont(size, style);
+    return TGanvikDriver::LibraryFont(kind, size, style);
+}
+
+Ref<TGadget> TWindowsGUIDriver::ActiveGadget() {
+    HWND focus = GetFocus();
+    auto it = HwndMap.find(focus);
+    if (!focus || it == HwndMap.end()) return {};
+    return it->second;
+}
+
+int32_t TWindowsGUIDriver::RequestColor(int32_t r, int32_t g, int32_t b) {
+    HWND focus = GetFocus();
+    CHOOSECOLORW cc{};
+    cc.lStructSize = sizeof(cc);
+    cc.hwndOwner = GetActiveHwnd();
+    cc.rgbResult = RGB(r, g, b);
+    cc.lpCustColors = CustomColours;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+    BOOL ok = ChooseColorW(&cc);
+    SetFocus(focus);
+    if (!ok) return 0;
+    return static_cast<int32_t>(0xFF000000u | (GetRValue(cc.rgbResult) << 16) | (GetGValue(cc.rgbResult) << 8) |
+                                GetBValue(cc.rgbResult));
+}
+
+Ref<TGuiFont> TWindowsGUIDriver::RequestFont(const Ref<TGuiFont>&) { return {}; }
+Ref<TIconStrip> TWindowsGUIDriver::LoadIconStrip(const Ref<Object>&) { return {}; }
+
+int32_t TWindowsGUIDriver::SetPointer(int32_t shape) {
+    static const WORD cursors[] = {32512, 32513, 32514, 32515, 32516, 32642, 32643,
+                                   32644, 32645, 32646, 32648, 32649, 32650, 32651};
+    WORD id = (shape >= 1 && shape <= 14) ? cursors[shape - 1] : 32512;
+    HCURSOR c = LoadCursorW(nullptr, MAKEINTRESOURCEW(id));
+    SetCursor(c);
+    CurrentPointer = shape == 0 ? nullptr : c;
+    return 0;
+}
+
+Ref<TGadget> TWindowsGUIDriver::CreateGadget(int32_t cls, const String& text, int32_t x, int32_t y, int32_t w,
+                                             int32_t h, const Ref<TGadget>& groupIn, int32_t style) {
+    if (cls == KIND_DESKTOP) return DesktopGadget;
+    if (cls == KIND_MENUITEM) return New<TWindowsMenu>(text, groupIn, style);
+    Ref<TGadget> group = groupIn;
+    Ref<TGadget> g;
+    switch (cls) {
+    case KIND_WINDOW:
+        if (!group) group = DesktopGadget;
+        g = New<TWindowsWindow>()->Create(group, style);
+        break;
+    case KIND_BUTTON: g = New<TWindowsButton>()->Create(group, style); break;
+    case KIND_TEXTFIELD: g = New<TWindowsTextField>()->Create(group, style); break;
+    case KIND_LABEL: g = New<TWindowsLabel>()->Create(group, style); break;
+    case KIND_LISTBOX: g = New<TWindowsListBox>()->Create(group, style); break;
+    default: break;  // kinds this driver does not build
+    }
+    if (!g) return {};
+    g->SetText(text);
+    if (group) g->_setparent(group, -1);
+    if (cls != KIND_TOOLBAR) g->SetShape(x, y, w, h);
+    Ref<TWindowsGadget> native = Cast<TWindowsGadget>(g);
+    if (native) {
+        if (cls != KIND_WINDOW) {
+            native->SetFont(DefaultGuiFont);
+            native->SetShow(1);
+        }
+        native->Sensitize();
+    }
+    return g;
+}
+
+void TWindowsGUIDriver::RegisterHwnd(HWND hwnd, TWindowsGadget* gadget) {
+    if (hwnd) HwndMap[hwnd] = Ref<TWindowsGadget>(gadget);
+}
+
+void TWindowsGUIDriver::RemoveHwnd(HWND hwnd) { HwndMap.erase(hwnd); }
+
+Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
+    if (!hwnd) return {};
+    auto it = HwndMap.find(hwnd);
+    return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
+}
+
+const wchar_t* TWindowsGUIDriver::ClassName() {
+    if (!WindowClassAtom) WindowClassAtom = RegisterToolkitClass(L"CORVANE_WINDOW_CLASS", true);
+    return L"CORVANE_WINDOW_CLASS";
+}
+
+const wchar_t* TWindowsGUIDriver::DialogClassName() {
+    if (!DialogClassAtom) DialogClassAtom = RegisterToolkitClass(L"CORVANE_DIALOG_CLASS", false);
+    return L"CORVANE_DIALOG_CLASS";
+}
+
+int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
+    if (!ComctlVersionRead) {
+        ComctlVersionRead = true;
+        if (HMODULE lib = LoadLibraryW(L"comctl32.dll")) {
+            using GetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+            GetVersionFn fn = nullptr;
+            Lookup(lib, "DllGetVersion", fn);
+            if (fn) {
+                DLLVERSIONINFO info{};
+                info.cbSize = sizeof(info);
+                if (SUCCEEDED(fn(&info))) {
+                    ComctlMajor = info.dwMajorVersion;
+                    ComctlMinor = info.dwMinorVersion;
+                    ComctlBuild = info.dwBuildNumber;
+                }
+            }
+            FreeLibrary(lib);
+        }
+    }
+    if (ComctlMajor >= 6 && ComctlMinor > 0) return 2;
+    if (ComctlMajor >= 6) return 1;
+    return 0;
+}
+
+HANDLE TWindowsGUIDriver::GetThemeHandle(HWND hwnd, const wchar_t* classes) {
+    if (GuiApi.OpenThemeData && CheckCommonControlVersion() != 0) return GuiApi.OpenThemeData(hwnd, classes);
+    return nullptr;
+}
+
+void TWindowsGUIDriver::CloseThemeHandle(HANDLE theme) {
+    if (theme && GuiApi.CloseThemeData) GuiApi.CloseThemeData(theme);
+}
+
+void TWindowsGUIDriver::CreateExplorerStyleGadgets(int32_t flag) { ExplorerTheme = flag != 1 ? 1 : 0; }
+
+HWND TWindowsGUIDriver::GetActiveHwnd() { return ActiveWindow ? ActiveWindow->_hwnd : GetActiveWindow(); }
+
+void TWindowsGUIDriver::SystemEmitOSEvent(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                          const Ref<TGadget>& gadget) {
+    ++EmitDepth;
+    Ref<TGadget> src = gadget;
+    for (int guard = 0; src && src->source && guard < 1000; ++guard) src = src->source;
+    try {
+        TranslateOSMessage(hwnd, msg, wparam, lparam, src);
+    } catch (...) {
+        --EmitDepth;
+        throw;
+    }
+    --EmitDepth;
+}
+
+LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+    case WM_SIZE: {
+        Ref<TWindowsGadget> g = GadgetOf(hwnd);
+        if (g && g->Class() != KIND_WINDOW) {
+            if (reinterpret_cast<HWND>(g->Query(1)) == hwnd) g->RethinkClient();
+            if (reinterpret_cast<HWND>(g->Query(2)) == hwnd) g->LayoutKids();
+        }
+        break;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: {
+        HWND control = reinterpret_cast<HWND>(lparam);
+        HDC dc = reinterpret_cast<HDC>(wparam);
+        Ref<TWindowsGadget> g = GadgetOf(control);
+        if (!g) break;
+        int32_t cls = g->Class();
+        if (cls == KIND_LABEL || cls == KIND_BUTTON || cls == KIND_SLIDER) {
+            SetBkMode(dc, TRANSPARENT);
+            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
+            if (HBRUSH b = g->CreateControlBrush(control, dc)) return reinterpret_cast<LRESULT>(b);
+            break;
+        }
+        if (cls == KIND_TEXTFIELD || cls == KIND_COMBOBOX) {
+            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
+            if (g->_brush) {
+                SetBkColor(dc, static_cast<COLORREF>(g->_backcolor));
+                return reinterpret_cast<LRESULT>(g->_brush);
+            }
+        }
+        break;
+    }
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+        Ref<TWindowsGadget> g = lparam ? GadgetOf(reinterpret_cast<HWND>(lparam)) : GadgetOf(hwnd);
+        if (!g && lparam) {
+            Ref<TWindowsGadget> p = GadgetOf(GetParent(reinterpret_cast<HWND>(lparam)));
+            if (p && p->Class() == KIND_TABBER) g = p;
+        }
+        if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
+        LRESULT r = g->OnCommand(msg, wparam);
+        return PassOn(g, r, hwnd, msg, wparam, lparam, false);
+    }
+    case WM_NOTIFY: {
+        NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
+        Ref<TWindowsGadget> g = hdr ? GadgetOf(hdr->hwndFrom) : Ref<TWindowsGadget>();
+        if (!g) break;
+        if (static_cast<int>(hdr->code) == -530 && g->_wstrTooltip) {
+            reinterpret_cast<NMTTDISPINFOW*>(lparam)->lpszText = g->_wstrTooltip;
+        }
+        return g->OnNotify(wparam, lparam);
+    }
+    case WM_SETCURSOR:
+        if (CurrentPointer) {
+            SetCursor(CurrentPointer);
+            return 1;
+        }
+        break;
+    case WM_ACTIVATEAPP:
+        EmitGuiEvent(wparam ? EventAppResume : EventAppSuspend, nullptr);
+        return 0;
+    case WM_DRAWITEM: {
+        DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
+        Ref<TWindowsGadget> g = GadgetOf(copy.hwndItem);
+        if (g && g->OnDrawItem(&copy)) return 1;
+        break;
+    }
+    case WM_CAPTURECHANGED:
+        CaptureReleased = (reinterpret_cast<HWND>(lparam) == hwnd && EmitDepth == 0) ? 1 : 0;
+        break;
+    case WM_MOUSEWHEEL:
+    case WM_MOUSELEAVE:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_DEADCHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_SYSDEADCHAR:
+    case 0x108: {
+        Ref<TWindowsGadget> g = GadgetOf(hwnd);
+        if (!g || !g->sensitivity) break;
+        if (msg == WM_MOUSEWHEEL || msg == WM_MOUSELEAVE) {
+            if (g->sensitivity & SENSE_MOUSE) SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
+        } else if (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR || msg == WM_SYSKEYDOWN ||
+                   msg == WM_SYSKEYUP || msg == WM_SYSCHAR) {
+            if ((g->sensitivity & SENSE_KEYS) && !(g->State() & GSTATE_DISABLED))
+                SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
+        }
+        break;
+    }
+    default: break;
+    }
+    Ref<TWindowsGadget> g = GadgetOf(hwnd);
+    if (g) {
+        LRESULT r = g->WndProc(hwnd, msg, wparam, lparam);
+        return PassOn(g, r, hwnd, msg, wparam, lparam, true);
+    }
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK TWindowsGUIDriver::KeyboardProc(int code, WPARAM key, LPARAM flags) {
+    if (code >= 0) {
+        if (key == VK_RETURN) {
+            HWND focus = GetFocus();
+            wchar_t cls[16] = {};
+            if (focus && GetClassNameW(focus, cls, 16) > 0 && lstrcmpiW(cls, L"EDIT") == 0) {
+                SetFocus(GetParent(focus));
+            }
+        }
+        Ref<TEvent> ev = FindHotKeyEvent(static_cast<int32_t>(key), CurrentModifiers(),
+                                         reinterpret_cast<intptr_t>(GetForegroundWindow()));
+        if (ev) {
+            Ref<TGadget> src = Cast<TGadget>(ev->source);
+            if (!(src && (src->State() & GSTATE_DISABLED))) {
+                if ((static_cast<uint32_t>(flags) & 0x80000000u) == 0) ev->Emit();
+                return 1;
+            }
+        }
+    }
+    return CallNextHookEx(KeyboardHook, code, key, flags);
+}
+
+LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM wmsg, LPARAM info) {
+    UINT msg = static_cast<UINT>(wmsg);
+    if (code >= 0 && msg >= 0x200 && msg <= 0x20A) {
+        MOUSEHOOKSTRUCT* mh = reinterpret_cast<MOUSEHOOKSTRUCT*>(info);
+        POINT pt = mh->pt;
+        HWND hwnd = mh->hwnd;
+        int button = 0;
+        bool down = false;
+        switch (msg) {
+        case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: button = 1; down = true; msg = WM_LBUTTONDOWN; break;
+        case WM_LBUTTONUP: button = 1; break;
+        case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: button = 2; down = true; msg = WM_RBUTTONDOWN; break;
+        case WM_RBUTTONUP: button = 2; break;
+        case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: button = 3; down = true; msg = WM_MBUTTONDOWN; break;
+        case WM_MBUTTONUP: button = 3; break;
+        default: break;
+        }
+        if (button) ButtonDown[button] = down;
+        Ref<TWindowsGadget> g = GadgetOf(hwnd);
+        if (g) {
+            ScreenToClient(hwnd, &pt);
+            if (button && !down && MouseDownGadgets[button - 1]) {
+                Ref<TGadget> dragged = MouseDownGadgets[button - 1];
+                MouseDownGadgets[button - 1] = nullptr;
+                EmitGuiEvent(0x200B, g, button, 0, pt.x, pt.y, dragged);
+            }
+            if (g->sensitivity & SENSE_MOUSE) {
+                WPARAM mods = 0;
+                if (ButtonDown[1]) mods |= 1;
+                if (ButtonDown[2]) mods |= 2;
+                if (GetKeyState(VK_SHIFT) < 0) mods |= 4;
+                if (GetKeyState(VK_CONTROL) < 0) mods |= 8;
+                if (ButtonDown[3]) mods |= 0x10;
+                LPARAM packed = static_cast<LPARAM>(((static_cast<uint32_t>(pt.y) & 0xFFFF) << 16) |
+                                                    (static_cast<uint32_t>(pt.x) & 0xFFFF));
+                if (msg == WM_MOUSEMOVE) {
+                    if (packed != g->_oldcursorlp) {
+                        g->_oldcursorlp = packed;
+                        SystemEmitOSEvent(hwnd, msg, mods, packed, g);
+                    }
+                } else if (button && !down && CaptureReleased) {
+                    EmitGuiEvent(EventMouseUp, g, button);
+                } else if (button) {
+                    SystemEmitOSEvent(hwnd, msg, mods, packed, g);
+                }
+            }
+        }
+    }
+    return CallNextHookEx(MouseHook, code, wmsg, info);
+}
+
+void InitWin32Gui() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    InitGadgets();
+    InitSystemDriver();
+    LoadOptionalFunctions();
+    ForceNoComposite = TWindowsGUIDriver::CheckCommonControlVersion() < 2 ? 1 : 0;
+    GuiDriver = New<TWindowsGUIDriver>();
+    RecordModuleInit("Win32 GUI driver");
+}

@@ -1,0 +1,187 @@
+// One-column report list view without header. Selection changes are looked
+// at once the control has finished them (DeferredSelect), so one user action
+// gives one event; program changes keep _selected in step and emit nothing.
+#include "event/Event.h"
+#include "gui/win32/WindowsGui.h"
+
+Ref<TWindowsListBox> TWindowsListBox::Create(const Ref<TGadget>& group, int32_t st) {
+    style = st;
+    DWORD ws = 0x44014049;
+    if (!(st & LISTSTYLE_MULTISELECT)) ws |= LVS_SINGLESEL;
+    HWND parentHwnd = group ? reinterpret_cast<HWND>(group->Query(2)) : nullptr;
+    HWND h = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", ws, 0, 0, 20, 20, parentHwnd, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    LVCOLUMNW col{};
+    SendMessageW(h, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&col));
+    DWORD ex = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+    if (TWindowsGUIDriver::CheckCommonControlVersion() != 0) ex |= 0x10000;  // double buffering
+    SendMessageW(h, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+    Register(KIND_LISTBOX, h, nullptr, 0);
+    if (ExplorerTheme == 1) UseExplorerTheme();
+    return Ref<TWindowsListBox>(this);
+}
+
+int32_t TWindowsListBox::IsSingleSelect() { return (style & LISTSTYLE_MULTISELECT) ? 0 : 1; }
+
+int32_t TWindowsListBox::UseExplorerTheme() {
+    if (TWindowsGUIDriver::CheckCommonControlVersion() >= 1 && GuiApi.SetWindowTheme)
+        GuiApi.SetWindowTheme(_hwnd, L"Explorer", nullptr);
+    return 0;
+}
+
+int32_t TWindowsListBox::ListItemState(int32_t index) {
+    LRESULT s = SendMessageW(_hwnd, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED);
+    return (s & LVIS_SELECTED) ? GSTATE_SELECTED : 0;
+}
+
+int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const String&, int32_t icon,
+                                        const Ref<Object>&) {
+    std::u16string w = text.ToWide();
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = index;
+    item.pszText = reinterpret_cast<wchar_t*>(w.data());
+    item.iImage = icon;
+    DeSensitize();
+    SendMessageW(_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    if (!IsSingleSelect()) SelectionChanged();
+    Sensitize();
+    return 0;
+}
+
+int32_t TWindowsListBox::SetListItem(int32_t index, const String& text, const String& tip, int32_t icon,
+                                     const Ref<Object>& ex) {
+    bool wasSelected = (ListItemState(index) & GSTATE_SELECTED) != 0;
+    RemoveListItem(index);
+    InsertListItem(index, text, tip, icon, ex);
+    if (wasSelected) SetItemState(index, GSTATE_SELECTED);
+    return 0;
+}
+
+int32_t TWindowsListBox::RemoveListItem(int32_t index) {
+    DeSensitize();
+    if (ListItemState(index) & GSTATE_SELECTED) _selected = -1;
+    SendMessageW(_hwnd, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+    if (!IsSingleSelect()) SelectionChanged();
+    Sensitize();
+    return 0;
+}
+
+int32_t TWindowsListBox::ClearListItems() {
+    _selected = -1;
+    DeSensitize();
+    SendMessageW(_hwnd, LVM_DELETEALLITEMS, 0, 0);
+    if (!IsSingleSelect()) SelectionChanged();
+    Sensitize();
+    return 0;
+}
+
+int32_t TWindowsListBox::SetListItemState(int32_t index, int32_t state) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    if (state & GSTATE_SELECTED) {
+        item.state = LVIS_SELECTED;
+        if (IsSingleSelect()) _selected = index;
+    } else if (_selected == index) {
+        _selected = -1;
+    }
+    DeSensitize();
+    SendMessageW(_hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    if (state & GSTATE_SELECTED) SendMessageW(_hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), TRUE);
+    if (!IsSingleSelect()) SelectionChanged();
+    Sensitize();
+    return 0;
+}
+
+int32_t TWindowsListBox::SetIconStrip(const Ref<TIconStrip>& strip) {
+    // Icon strips need the graphics module; without one there is no image
+    // list to install, so the list only forgets any strip it had.
+    if (!strip) {
+        SendMessageW(_hwnd, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+        _icons = nullptr;
+        return 0;
+    }
+    _icons = strip;
+    return 0;
+}
+
+int32_t TWindowsListBox::HasResized() {
+    SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    return 0;
+}
+
+int32_t TWindowsListBox::SetColor(int32_t r, int32_t g, int32_t b) {
+    COLORREF c = RGB(r & 0xFF, g & 0xFF, b & 0xFF);
+    SendMessageW(_hwnd, LVM_SETBKCOLOR, 0, c);
+    SendMessageW(_hwnd, LVM_SETTEXTBKCOLOR, 0, c);
+    InvalidateRect(_hwnd, nullptr, TRUE);
+    return 0;
+}
+
+int32_t TWindowsListBox::SetTextColor(int32_t r, int32_t g, int32_t b) {
+    SendMessageW(_hwnd, LVM_SETTEXTCOLOR, 0, RGB(r & 0xFF, g & 0xFF, b & 0xFF));
+    InvalidateRect(_hwnd, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
+    NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
+    switch (static_cast<int>(hdr->code)) {
+    case -158: {  // info tip request
+        NMLVGETINFOTIPW* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lparam);
+        if (tip->iItem >= 0 && tip->iItem < ItemCount() && tip->pszText && tip->cchTextMax > 0) {
+            String t = ItemTip(tip->iItem);
+            int32_t n = std::min<int32_t>(t.Length(), tip->cchTextMax - 1);
+            for (int32_t i = 0; i < n; ++i) tip->pszText[i] = static_cast<wchar_t>(t[i]);
+            tip->pszText[n] = 0;
+        }
+        return 0;
+    }
+    case -101: {  // item changed
+        NMLISTVIEW* lv = reinterpret_cast<NMLISTVIEW*>(lparam);
+        if (lv->uChanged & LVIF_STATE) PostMessageW(_hwnd, DeferredSelect, 0, 0);
+        return 0;
+    }
+    case -3: {  // double click
+        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
+        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
+        return 0;
+    }
+    case -2: {  // click
+        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
+        if (row == -1 && _selected != -1) {
+            _selected = -1;
+            PostGuiEvent(EventGadgetSelect, -1, 0, 0, 0, {});
+        }
+        return 0;
+    }
+    case -5: {  // right click
+        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
+        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetMenu, row, 0, 0, 0, ItemExtra(row));
+        return 0;
+    }
+    case -104: return 1;  // delete all: no per-row notifications
+    default: return 0;
+    }
+}
+
+LRESULT TWindowsListBox::WndProc(HWND, UINT msg, WPARAM, LPARAM) {
+    if (msg == DeferredSelect) {
+        int32_t index;
+        if (IsSingleSelect()) {
+            index = static_cast<int32_t>(
+                SendMessageW(_hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
+        } else {
+            index = SelectionChanged();
+        }
+        if (index != _selected) {
+            if (IsSingleSelect()) _selected = index;
+            Ref<Object> ex = (index >= 0 && index < ItemCount()) ? ItemExtra(index) : Ref<Object>();
+            PostGuiEvent(EventGadgetSelect, index, 0, 0, 0, ex);
+        }
+        return 0;
+    }
+    if (msg == WM_ERASEBKGND) return TWindowsGUIDriver::CheckCommonControlVersion() != 0 ? 1 : 0;
+    return 0;
+}

@@ -1,0 +1,463 @@
+// The Win32 gadgets under real input: SendInput for mouse and keys inside the
+// windows, xdotool for the window manager's frame (close box, edges). Each
+// test checks the events that reach the event queue.
+// The toolkit's headers come before <windows.h>, whose macros would
+// otherwise rename some gadget operations.
+#include "event/Event.h"
+#include "event/SystemDriver.h"
+#include "gui/GuiDriver.h"
+#include "runtime/Program.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Seen {
+    int32_t id;
+    Ref<Object> source;
+    int32_t data;
+    Ref<Object> extra;
+};
+
+HWND Hwnd(const Ref<TGadget>& g) { return reinterpret_cast<HWND>(g->Query(1)); }
+
+void Pump(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+        PumpSystem();
+        Sleep(5);
+    } while (static_cast<int32_t>(end - GetTickCount()) > 0);
+}
+
+// Every queued event, after the input has settled.
+std::vector<Seen> Drain(DWORD settle = 400) {
+    Pump(settle);
+    std::vector<Seen> out;
+    while (QueuedEventCount() > 0) {
+        PollEventQueue();
+        out.push_back({PolledEvent->id, PolledEvent->source, PolledEvent->data, PolledEvent->extra});
+    }
+    return out;
+}
+
+// Only the events of one source, and only of the given ids.
+std::vector<Seen> From(const std::vector<Seen>& all, const Ref<TGadget>& g, std::vector<int32_t> ids) {
+    std::vector<Seen> out;
+    for (const Seen& s : all) {
+        if (s.source.Get() != static_cast<Object*>(g.Get())) continue;
+        for (int32_t id : ids)
+            if (s.id == id) out.push_back(s);
+    }
+    return out;
+}
+
+void SendMouse(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof(in));
+}
+
+void MoveTo(POINT p) {
+    SetCursorPos(p.x, p.y);
+    Pump(60);
+}
+
+void Click(POINT p, bool right = false) {
+    MoveTo(p);
+    SendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    SendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    Pump(80);
+}
+
+void DoubleClick(POINT p) {
+    MoveTo(p);
+    for (int i = 0; i < 2; ++i) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+    }
+    Pump(80);
+}
+
+void Key(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, 0));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof(in));
+}
+
+void Press(WORD vk) {
+    Key(vk, false);
+    Key(vk, true);
+}
+
+POINT CentreOf(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Runs a program of the machine underneath Wine (xdotool) and waits for it.
+bool RunUnix(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    for (int i = 0; i < 200 && WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT; ++i) PumpSystem();
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code == 0;
+}
+
+class Win32GuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitGuiPlatform();
+        InitEventQueue();
+    }
+
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+        window = NewWindowGadget("Gadget test", 100, 100, 500, 400, {}, WINSTYLE_TITLEBAR | WINSTYLE_RESIZABLE);
+        ASSERT_TRUE(window);
+        Focus();
+    }
+
+    void TearDown() override {
+        if (window) window->CleanUp();
+        Drain(100);
+    }
+
+    void Focus() {
+        HWND h = Hwnd(window);
+        SetForegroundWindow(h);
+        SetActiveWindow(h);
+        Pump(250);
+        Drain(50);
+    }
+
+    Ref<TGadget> window;
+};
+
+TEST_F(Win32GuiTest, WindowGeometryAndClientArea) {
+    RECT r;
+    GetWindowRect(Hwnd(window), &r);
+    EXPECT_EQ(r.right - r.left, 500);
+    EXPECT_EQ(r.bottom - r.top, 400);
+    EXPECT_LT(ClientWidth(window), 500);
+    EXPECT_LT(ClientHeight(window), 400);
+    Ref<TGadget> label = NewLabelGadget("corner", 4, 4, 50, 20, window, 0);
+    POINT p{0, 0};
+    ClientToScreen(Hwnd(window), &p);
+    RECT lr;
+    GetWindowRect(Hwnd(label), &lr);
+    EXPECT_EQ(lr.left - p.x, 4);
+    EXPECT_EQ(lr.top - p.y, 4);
+    // programmatic moves emit nothing
+    window->SetShape(120, 110, 480, 380);
+    EXPECT_TRUE(From(Drain(), window, {EventWindowMove, EventWindowSize}).empty());
+    EXPECT_EQ(GadgetX(window), 120);
+}
+
+TEST_F(Win32GuiTest, PushButtonClickGivesOneAction) {
+    Ref<TGadget> button = NewButtonGadget("Push", 10, 10, 100, 30, window, BTNSTYLE_PUSH);
+    Drain(100);
+    Click(CentreOf(Hwnd(button)));
+    std::vector<Seen> ev = From(Drain(), button, {EventGadgetAction});
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 0);
+    EXPECT_EQ(GetGadgetText(button), String("Push"));
+}
+
+TEST_F(Win32GuiTest, CheckBoxCyclesAndReportsState) {
+    Ref<TGadget> box = NewButtonGadget("Check", 10, 50, 120, 24, window, BTNSTYLE_CHECKBOX);
+    Drain(100);
+    Click(CentreOf(Hwnd(box)));
+    Click(CentreOf(Hwnd(box)));
+    SetButtonState(box, -1);
+    EXPECT_EQ(ButtonState(box), -1);
+    Click(CentreOf(Hwnd(box)));
+    std::vector<Seen> ev = From(Drain(), box, {EventGadgetAction});
+    ASSERT_EQ(ev.size(), 3u);
+    EXPECT_EQ(ev[0].data, 1);
+    EXPECT_EQ(ev[1].data, 0);
+    EXPECT_EQ(ev[2].data, 1);
+    EXPECT_EQ(ButtonState(box), 1);
+}
+
+TEST_F(Win32GuiTest, TypingGivesOneActionAndProgramTextNone) {
+    Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> other = NewTextFieldGadget(10, 50, 200, 24, window, 0);
+    Click(CentreOf(Hwnd(field)));
+    Drain(100);
+    Press('A');
+    std::vector<Seen> ev = From(Drain(), field, {EventGadgetAction});
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 0);
+    EXPECT_EQ(GetGadgetText(field), String("a"));
+
+    // several quick characters stay one queued action
+    Press('B');
+    Press('C');
+    Press('D');
+    EXPECT_EQ(From(Drain(), field, {EventGadgetAction}).size(), 1u);
+    EXPECT_EQ(GetGadgetText(field), String("abcd"));
+
+    // the program's own text: no event, selection kept
+    PutGadgetText(field, "hello world");
+    SendMessageW(Hwnd(field), EM_SETSEL, 2, 5);
+    PutGadgetText(field, "HELLO WORLD");
+    DWORD s = 0, e = 0;
+    SendMessageW(Hwnd(field), EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+    EXPECT_EQ(s, 2u);
+    EXPECT_EQ(e, 5u);
+    EXPECT_TRUE(From(Drain(), field, {EventGadgetAction}).empty());
+    PutGadgetText(other, "");
+    EXPECT_EQ(GetGadgetText(other), String(""));
+}
+
+TEST_F(Win32GuiTest, KeyFilterDropsKeysAndSeesShift) {
+    Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    static int32_t lastMods = -1;
+    SetGadgetFilter(
+        field,
+        [](const Ref<TEvent>& e, const Ref<Object>&) -> int32_t {
+            if (e->id == EventKeyChar) lastMods = e->mods;
+            return (e->id == EventKeyChar && (e->data == 'x' || e->data == 'X')) ? 0 : 1;
+        },
+        {});
+    Click(CentreOf(Hwnd(field)));
+    Press('X');
+    Press('Y');
+    Key(VK_SHIFT, false);
+    Press('Z');
+    Key(VK_SHIFT, true);
+    Drain();
+    EXPECT_EQ(GetGadgetText(field), String("yZ"));
+    EXPECT_EQ(lastMods & 1, 1);
+}
+
+TEST_F(Win32GuiTest, EnterInFieldLosesFocusThenClicksOkButton) {
+    Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> ok = NewButtonGadget("Add", 220, 10, 80, 24, window, BTNSTYLE_OK);
+    Ref<TGadget> second = NewButtonGadget("Other", 220, 40, 80, 24, window, BTNSTYLE_OK);
+    Click(CentreOf(Hwnd(field)));
+    Drain(100);
+    Press(VK_RETURN);
+    std::vector<Seen> all = Drain();
+    std::vector<Seen> mine;
+    for (const Seen& s : all) {
+        bool ours = s.source.Get() == static_cast<Object*>(field.Get()) ||
+                    s.source.Get() == static_cast<Object*>(ok.Get()) ||
+                    s.source.Get() == static_cast<Object*>(second.Get());
+        if (ours) mine.push_back(s);
+    }
+    ASSERT_EQ(mine.size(), 2u);
+    EXPECT_EQ(mine[0].id, EventGadgetLostFocus);
+    EXPECT_EQ(mine[0].source.Get(), static_cast<Object*>(field.Get()));
+    EXPECT_EQ(mine[1].id, EventGadgetAction);
+    EXPECT_EQ(mine[1].source.Get(), static_cast<Object*>(ok.Get()));
+    EXPECT_EQ(mine[1].data, 0);
+}
+
+class Win32ListTest : public Win32GuiTest {
+protected:
+    void Build(int32_t style, int rows) {
+        list = NewListBoxGadget(10, 10, 300, 200, window, style);
+        for (int i = 0; i < rows; ++i) {
+            String name = String("Row ") + String::FormatInt(i);
+            AppendGadgetItem(list, name, 0, 0, "tip", name);
+        }
+    }
+    POINT Row(int index) {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        SendMessageW(Hwnd(list), LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+        POINT p{r.left + 30, (r.top + r.bottom) / 2};
+        ClientToScreen(Hwnd(list), &p);
+        return p;
+    }
+    std::vector<Seen> ListEvents() { return From(Drain(), list, {EventGadgetSelect, EventGadgetAction, EventGadgetMenu}); }
+    Ref<TGadget> list;
+};
+
+TEST_F(Win32ListTest, SingleSelectionClicks) {
+    Build(0, 3);
+    EXPECT_TRUE(ListEvents().empty());  // adding rows reports nothing
+    Click(Row(1));
+    std::vector<Seen> ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].id, EventGadgetSelect);
+    EXPECT_EQ(ev[0].data, 1);
+    String extra;
+    ASSERT_TRUE(String::FromObject(ev[0].extra, extra));
+    EXPECT_EQ(extra, String("Row 1"));
+
+    Click(Row(1));
+    EXPECT_TRUE(ListEvents().empty());
+
+    Sleep(600);  // no double click with the clicks before
+    DoubleClick(Row(2));
+    ev = ListEvents();
+    ASSERT_EQ(ev.size(), 2u);
+    EXPECT_EQ(ev[0].id, EventGadgetSelect);
+    EXPECT_EQ(ev[0].data, 2);
+    EXPECT_EQ(ev[1].id, EventGadgetAction);
+    EXPECT_EQ(ev[1].data, 2);
+
+    Sleep(600);
+    POINT below = Row(2);
+    below.y += 60;
+    Click(below);
+    ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].id, EventGadgetSelect);
+    EXPECT_EQ(ev[0].data, -1);
+    EXPECT_TRUE(ev[0].extra.IsNull());
+
+    Click(Row(0), true);
+    ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].id, EventGadgetMenu);
+    EXPECT_EQ(ev[0].data, 0);
+}
+
+TEST_F(Win32ListTest, ProgramChangesEmitNothing) {
+    Build(0, 3);
+    Click(Row(1));
+    ASSERT_EQ(ListEvents().size(), 1u);
+    DeleteGadgetItem(list, 1);
+    EXPECT_TRUE(ListEvents().empty());
+    EXPECT_EQ(SelectedGadgetItem(list), -1);
+    SelectGadgetItem(list, 0);
+    AppendGadgetItem(list, "late", 0, 0, "", {});
+    EXPECT_TRUE(ListEvents().empty());
+    EXPECT_EQ(SelectedGadgetItem(list), 0);
+    // after a program selection, the user picking another row still reports
+    Sleep(600);
+    Click(Row(1));
+    std::vector<Seen> ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 1);
+    ClearGadgetItems(list);
+    EXPECT_TRUE(ListEvents().empty());
+    EXPECT_EQ(CountGadgetItems(list), 0);
+}
+
+TEST_F(Win32ListTest, MultiSelectionReportsLowestChange) {
+    Build(LISTSTYLE_MULTISELECT, 5);
+    Click(Row(3));
+    std::vector<Seen> ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 3);
+    Sleep(600);
+    Key(VK_CONTROL, false);
+    Click(Row(1));
+    Key(VK_CONTROL, true);
+    ev = ListEvents();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].id, EventGadgetSelect);
+    EXPECT_EQ(ev[0].data, 1);
+    EXPECT_EQ(SelectedGadgetItems(list), (std::vector<int32_t>{1, 3}));
+}
+
+class Win32FrameTest : public Win32GuiTest {
+protected:
+    void SetUp() override {
+        Win32GuiTest::SetUp();
+        if (IsSkipped()) return;
+        if (!RunUnix(L"/usr/bin/xdotool version")) GTEST_SKIP() << "xdotool not reachable";
+    }
+    // The X window the window manager framed for our window, by its title.
+    void XDo(const std::wstring& args) { EXPECT_TRUE(RunUnix(L"/usr/bin/xdotool " + args)) << "xdotool failed"; }
+};
+
+TEST_F(Win32FrameTest, CloseBoxGivesOneCloseAndWindowStays) {
+    PutGadgetText(window, "Close me");
+    Pump(200);
+    XDo(L"search --sync --name \"^Close me$\" windowclose");
+    std::vector<Seen> ev = From(Drain(600), window, {EventWindowClose});
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 0);
+    EXPECT_TRUE(IsWindow(Hwnd(window)));
+    EXPECT_TRUE(IsWindowVisible(Hwnd(window)));
+}
+
+TEST_F(Win32FrameTest, FixedSizeWindowLosesSizingAndIgnoresDrag) {
+    LimitWindowMinimum(window, 500, 400);
+    LimitWindowMaximum(window, 500, 400);
+    LONG_PTR s = GetWindowLongPtrW(Hwnd(window), GWL_STYLE);
+    EXPECT_FALSE(s & WS_THICKFRAME);
+    EXPECT_FALSE(s & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(s & WS_MINIMIZEBOX);
+    PutGadgetText(window, "Fixed size");
+    Pump(300);
+    Drain();
+    // drag the bottom-right corner of the frame with the real pointer
+    RECT r;
+    GetWindowRect(Hwnd(window), &r);
+    wchar_t cmd[200];
+    swprintf(cmd, 200, L"mousemove %ld %ld mousedown 1 mousemove %ld %ld mouseup 1", r.right - 1, r.bottom - 1,
+             r.right + 80, r.bottom + 60);
+    XDo(cmd);
+    std::vector<Seen> ev = From(Drain(600), window, {EventWindowSize});
+    EXPECT_TRUE(ev.empty());
+    GetWindowRect(Hwnd(window), &r);
+    EXPECT_EQ(r.right - r.left, 500);
+    EXPECT_EQ(r.bottom - r.top, 400);
+    // and the program cannot push it past its limits either
+    window->SetShape(100, 100, 700, 600);
+    Pump(200);
+    GetWindowRect(Hwnd(window), &r);
+    EXPECT_EQ(r.right - r.left, 500);
+}
+
+TEST_F(Win32GuiTest, SeparatorAndTooltipText) {
+    Ref<TGadget> sep = NewLabelGadget("ignored", 10, 10, 300, 24, window, LBLSTYLE_SEPARATOR);
+    EXPECT_EQ(GadgetWidth(sep), 300);
+    EXPECT_EQ(GadgetHeight(sep), 2);
+    Ref<TGadget> b = NewButtonGadget("Tip", 10, 40, 80, 24, window, 0);
+    SetGadgetToolTip(b, "one\r\ntwo\rthree\nfour");
+    EXPECT_EQ(GetGadgetToolTip(b), String("one\r\ntwothree\r\nfour"));
+    SetGadgetToolTip(b, "");
+    EXPECT_EQ(GetGadgetToolTip(b), String(""));
+}
+
+TEST_F(Win32GuiTest, HidingFocusedGadgetMovesFocusAndStateBits) {
+    Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    CommandGadget(field);
+    Pump(100);
+    EXPECT_EQ(ActiveGadget(), field);
+    HideGadget(field);
+    EXPECT_TRUE(GadgetHidden(field));
+    EXPECT_NE(ActiveGadget(), field);
+    DisableGadget(field);
+    EXPECT_TRUE(GadgetDisabled(field));
+    EXPECT_EQ(GadgetClass(field), KIND_TEXTFIELD);
+    // kinds this driver does not build are the null object
+    EXPECT_TRUE(GuiDriver->CreateGadget(KIND_SLIDER, "", 0, 0, 10, 10, window, 0).IsNull());
+}
+
+TEST_F(Win32GuiTest, FreeingWindowReleasesNativeWindowsAndGadgets) {
+    Ref<TGadget> panelKid = NewButtonGadget("x", 1, 1, 10, 10, window, 0);
+    HWND w = Hwnd(window), b = Hwnd(panelKid);
+    FreeGadget(window);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_FALSE(IsWindow(b));
+    EXPECT_TRUE(window->kids->IsEmpty());
+    window = nullptr;
+}
+
+}  // namespace
