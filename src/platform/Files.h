@@ -44,4 +44,9 @@ DirReader* OpenDir(const std::u16string& path);
 bool NextDirEntry(DirReader* reader, std::u16string& name);
 void CloseDir(DirReader* reader);
 
+// Standard input and output without end-of-line translation (Windows text
+// mode would turn the CR LF the streams write into CR CR LF); nothing to do
+// elsewhere.
+void UseBinaryStandardIO();
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/Files.h"
 #include "runtime/Program.h"
 #include "stream/Bank.h"
 #include "stream/FileSystem.h"
@@ -80,6 +81,7 @@ void InitStandardIO() {
     InitBank();
     InitFileSystem();
     InitTextStream();
+    platform::UseBinaryStandardIO();
     ConsoleStream = TTextStream::Create(New<TCStandardIO>(), TTextStream::UTF8);
     RecordModuleInit("standard input and output");
 }

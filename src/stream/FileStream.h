@@ -27,7 +27,8 @@ public:
 };
 
 // The UTF-8 text stream over standard I/O, created by InitStandardIO and
-// never closed.
+// never closed. InitStandardIO also switches standard input and output to
+// binary mode, so the CR LF written here reaches the output unchanged.
 extern Ref<TTextStream> ConsoleStream;
 
 // The text and CR LF in UTF-8 on standard output, then a flush.

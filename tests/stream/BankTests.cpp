@@ -159,3 +159,16 @@ TEST(EndianStreams, BigEndianSwapsTypedValuesOnly) {
     EXPECT_EQ(WrapLittleEndian(shorty).Get(), shorty.Get());
     EXPECT_FALSE(WrapBigEndian(Ref<TStream>()));
 }
+
+TEST(Banks, GrowingPastTwoGibibytesIsRefusedBeforeTouchingMemory) {
+    uint8_t memory[4] = {};
+    // A bank that claims almost 2 GiB over 4 real bytes: the write must be
+    // refused on the size alone.
+    Ref<TBank> bank = CreateStaticBank(memory, 0x7FFFFFF0);
+    Ref<TBankStream> s = TBankStream::Create(bank);
+    EXPECT_EQ(s->Seek(0x7FFFFFF0), 0x7FFFFFF0);
+    uint8_t data[32] = {};
+    EXPECT_THROW(s->Write(data, 32), TRuntimeException);
+    EXPECT_EQ(bank->Size(), 0x7FFFFFF0);
+    EXPECT_EQ(bank->Capacity(), -1);
+}

@@ -5,21 +5,14 @@ namespace {
 
 std::string Child() { return TestBinaryDirectory() + "/stream_console_child"; }
 
-// The stream layer always hands CR LF to the C runtime; a text-mode stdout
-// (Windows default) may add its own CR, which is not the stream's business.
-std::string WithoutExtraCr(std::string s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i)
-        if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\r')) out += s[i];
-    return out;
-}
 
 }  // namespace
 
+// Exactly CR LF also on Windows, where a text-mode stdout would add a CR.
 TEST(Console, PrintLineWritesUtf8WithCrLf) {
     ChildResult r = RunChild(Child(), {"print"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(WithoutExtraCr(r.out), "Countdown: 5\r\n\xC3\xA9\xE2\x82\xAC\r\n");
+    EXPECT_EQ(r.out, "Countdown: 5\r\n\xC3\xA9\xE2\x82\xAC\r\n");
 }
 
 TEST(Console, PromptLineReadsUtf8LinesAndRaisesAtTheEnd) {
@@ -28,6 +21,6 @@ TEST(Console, PromptLineReadsUtf8LinesAndRaisesAtTheEnd) {
     DumpText8(String(u"first\r\n\u00C3\u00A9t\u00C3\u00A9\n"), input);
     ChildResult r = RunChild(Child(), {"prompt", input.ToUTF8()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(WithoutExtraCr(r.out), "> [first]\r\n> [\xC3\xA9t\xC3\xA9]\r\n> end\r\n");
+    EXPECT_EQ(r.out, "> [first]\r\n> [\xC3\xA9t\xC3\xA9]\r\n> end\r\n");
     RemoveFile(input);
 }

@@ -83,4 +83,6 @@ void CloseDir(DirReader* reader) {
     delete reader;
 }
 
+void UseBinaryStandardIO() {}
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <wchar.h>
 #include <direct.h>
+#include <fcntl.h>
 
 #include <cstdio>
 
@@ -102,6 +103,12 @@ void CloseDir(DirReader* reader) {
     if (!reader) return;
     FindClose(reader->find);
     delete reader;
+}
+
+void UseBinaryStandardIO() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace platform
