@@ -1,0 +1,355 @@
+#!/usr/bin/env python3
+"""Drives the real VostleWatch.exe under Wine as a user would.
+
+A loopback HTTP server serves the watched pages, a recording `xdg-open` first
+on PATH stands in for the desktop browser (Wine hands URLs to it), and
+xdotool produces real mouse and keyboard input on the X display. The checks
+are on what a user and the file system see: standard output line by line,
+the bytes of "autosave.dat" after each step, what the browser was asked to
+open, and the exit status.
+
+Needs DISPLAY with a window manager (tools/test-all.sh provides both; with
+DISPLAY empty the script starts Xvfb and openbox itself), xdotool, root for
+port 80. Results go to $VW_TEST_XML as JUnit XML, one case per scenario step.
+"""
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+import xml.etree.ElementTree as ET
+
+SOURCE_DIR = os.environ.get("VW_SOURCE_DIR") or os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
+from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
+from wine_program import (Display, Failure, Program, check, record_file, start_persistent_wine,  # noqa: E402
+                          wait_for, xdo)
+
+BIN_DIR = os.environ.get("VW_BIN_DIR", os.path.join(SOURCE_DIR, "build", "win64", "bin"))
+PROGRAM = os.path.join(BIN_DIR, "VostleWatch.exe")
+
+SERVER_IP = "127.0.90.1"
+DEAD_IP = "127.0.90.2"   # nothing listens here: connections are refused
+
+# Client-area positions of the gadgets (centre points).
+URL_FIELD = (154, 16)
+NAME_FIELD = (154, 48)
+ADD_BUTTON = (400, 16)
+REMOVE_BUTTON = (400, 76)
+LIST_LEFT, LIST_TOP = 4, 64
+ROW_HEIGHT = 13
+
+
+class WatchProgram(Program):
+    """The program with the positions of its gadgets."""
+
+    def fill(self, field, text):
+        """Replaces a text field's whole text, as a user would."""
+        self.click(field)
+        time.sleep(0.4)     # the click reaches the control at the next pump
+        xdo("key", "--clearmodifiers", "End", "shift+Home", "BackSpace")
+        xdo("type", "--delay", 25, text)
+
+    def list_item(self, index):
+        # One row of the list box per record; the row height is that of
+        # Wine's default GUI font in a report-style list view.
+        return (LIST_LEFT + 40, LIST_TOP + 2 + ROW_HEIGHT * index + ROW_HEIGHT // 2)
+
+
+class Browser:
+    """A recording `xdg-open` first on PATH."""
+
+    def __init__(self, folder):
+        self.bin = os.path.join(folder, "fakebin")
+        self.log = os.path.join(folder, "opened.txt")
+        os.makedirs(self.bin, exist_ok=True)
+        script = os.path.join(self.bin, "xdg-open")
+        with open(script, "w") as f:
+            f.write(f"#!/bin/sh\nprintf '%s\\n' \"$*\" >> '{self.log}'\n")
+        os.chmod(script, 0o755)
+
+    def opened(self):
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+
+class Results:
+    def __init__(self):
+        self.cases = []   # (name, seconds, failure text or None)
+
+    def run(self, name, fn, *args):
+        t0 = time.monotonic()
+        try:
+            fn(*args)
+            failure = None
+        except Failure as e:
+            failure = str(e)
+        except Exception as e:  # a broken driver is a failed case too
+            failure = f"{type(e).__name__}: {e}"
+        secs = time.monotonic() - t0
+        self.cases.append((name, secs, failure))
+        print(f"[{'  OK  ' if failure is None else ' FAIL '}] {name} ({secs:.1f} s)" +
+              ("" if failure is None else f"\n         {failure}"), flush=True)
+        return failure is None
+
+    def skip_rest(self, names, why):
+        for name in names:
+            self.cases.append((name, 0.0, f"not reached: {why}"))
+            print(f"[ FAIL ] {name} (not reached: {why})", flush=True)
+
+    def write(self, path):
+        suite = ET.Element("testsuite", name="e2e", tests=str(len(self.cases)),
+                           failures=str(sum(1 for c in self.cases if c[2])))
+        for name, secs, failure in self.cases:
+            case = ET.SubElement(suite, "testcase", classname="VostleWatchE2E", name=name, time=f"{secs:.2f}")
+            if failure:
+                ET.SubElement(case, "failure", message=failure[:200]).text = failure
+        root = ET.Element("testsuites")
+        root.append(suite)
+        ET.ElementTree(root).write(path, encoding="utf-8", xml_declaration=True)
+
+
+def countdown_ok(lines, first):
+    """The lines from `first` on are "Countdown: 1500", "Countdown: 1499", ..."""
+    for k, line in enumerate(lines[first:]):
+        if line != f"Countdown: {1500 - k}":
+            return f"line {first + k} is {line!r}, expected 'Countdown: {1500 - k}'"
+    return None
+
+
+# --- scenario 1: a user session ----------------------------------------------
+
+def user_session(work, env, server, browser, results):
+    pages = {"/t/a": 3, "/t/b": 5, "/t/c": 7, "/t/d": 4, "/t/e": 6}
+    for path, n in pages.items():
+        server.set_page(path, lines_body(n, seed=path))
+    A = (f"http://{SERVER_IP}/t/a", "Alpha")
+    B = (f"http://{SERVER_IP}/t/b", "Beta")
+    C = (f"http://{SERVER_IP}/t/c", "Gamma")
+    D = (f"http://{SERVER_IP}/t/d", "Delta")
+    E = (f"{SERVER_IP}/t/e", "Echo")      # no scheme: fetched as http all the same
+    folder = os.path.join(work, "session")
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+    # Alpha and Gamma are stored with stale counts, so the first cycle asks twice.
+    with open(prog.autosave, "wb") as f:
+        f.write(record_file([(*A, 1), (*B, 5), (*C, 2)]))
+    server.take_requests()
+    prog.start()
+    state = {}
+
+    def first_cycle():
+        prog.wait_line("Update", 60)
+        prog.answer_box(ok=True)        # Alpha changed: visit it
+        prog.answer_box(ok=False)       # Gamma changed: do not
+        gui = prog.wait_line("GUI stuff", 30)
+        prog.wait_line("Countdown: 1497", 15)
+        ls = prog.lines()
+        expected = ["Update", "Old count: 1", "New Count: 3", "Old count: 5", "New Count: 5",
+                    "Old count: 2", "New Count: 7", "GUI stuff"]
+        check(ls[:gui + 1] == expected, f"first cycle printed {ls[:gui + 1]}, expected {expected}")
+        bad = countdown_ok(ls, gui + 1)
+        check(bad is None, bad)
+        check(all(r.endswith(b"\r\n") for r in prog.raw), "an output line does not end with CR LF")
+        check(prog.read_autosave() == record_file([(*A, 3), (*B, 5), (*C, 7)]),
+              f"autosave.dat after the first cycle holds {prog.read_autosave()!r}")
+        check(browser.opened() == [A[0]], f"browser was asked to open {browser.opened()}, expected only {A[0]}")
+        reqs = server.take_requests()
+        want = [(f"GET {p} HTTP/1.0", SERVER_IP) for p in ("/t/a", "/t/b", "/t/c")] * 2
+        check(reqs == want, f"server saw {reqs}, expected {want}")
+        state["file"] = prog.read_autosave()
+
+    def screenshot():
+        shot = os.path.join(work, "three-pages.png")
+        if shutil.which("import"):
+            subprocess.run(["import", "-window", "root", shot], timeout=30, check=False)
+        print(f"         screenshot: {shot}", flush=True)
+
+    def add_with_button():
+        prog.fill(URL_FIELD, D[0])
+        prog.fill(NAME_FIELD, D[1])
+        prog.click(ADD_BUTTON)
+        want = record_file([(*A, 3), (*B, 5), (*C, 7), (*D, 4)])
+        wait_for(lambda: prog.read_autosave() == want, 40, "Delta in autosave.dat")
+        check(server.take_requests() == [("GET /t/d HTTP/1.0", SERVER_IP)], "Add did not fetch the page once")
+
+    def add_with_enter():
+        prog.fill(URL_FIELD, E[0])
+        prog.fill(NAME_FIELD, E[1])
+        xdo("key", "Return")
+        want = record_file([(*A, 3), (*B, 5), (*C, 7), (*D, 4), (*E, 6)])
+        wait_for(lambda: prog.read_autosave() == want, 40, "Echo in autosave.dat")
+        check(server.take_requests() == [("GET /t/e HTTP/1.0", SERVER_IP)], "Enter did not fetch the page once")
+
+    def remove_cancelled():
+        before = prog.read_autosave()
+        prog.click(prog.list_item(1))      # Beta
+        prog.click(REMOVE_BUTTON)
+        prog.answer_box(ok=False)
+        time.sleep(1.0)
+        check(prog.read_autosave() == before, "a cancelled removal changed autosave.dat")
+
+    def remove_confirmed():
+        prog.click(REMOVE_BUTTON)          # Beta is still the selected item
+        prog.answer_box(ok=True)
+        want = record_file([(*A, 3), (*C, 7), (*D, 4), (*E, 6)])
+        wait_for(lambda: prog.read_autosave() == want, 20, "autosave.dat without Beta")
+
+    def open_by_double_click():
+        # Delta moved up to row 2 when Beta went.
+        prog.click(prog.list_item(2), repeat=2)
+        wait_for(lambda: len(browser.opened()) >= 2, 20, "the browser to be asked")
+        time.sleep(0.5)
+        check(browser.opened() == [A[0], D[0]],
+              f"browser was asked to open {browser.opened()}, expected the typed address {D[0]}")
+
+    def close_window():
+        before = prog.read_autosave()
+        prog.close_window()
+        rc = prog.wait_exit(30)
+        check(rc == 0, f"exit status {rc} after closing the window")
+        ls = prog.lines()
+        gui = ls.index("GUI stuff")
+        bad = countdown_ok(ls, gui + 1)
+        check(bad is None, bad)
+        check(prog.read_autosave() == before, "closing the window changed autosave.dat")
+
+    steps = [("session_first_cycle_asks_and_saves", first_cycle),
+             ("session_screenshot_three_pages", screenshot),
+             ("session_add_with_button", add_with_button),
+             ("session_add_with_enter_in_field", add_with_enter),
+             ("session_remove_cancelled", remove_cancelled),
+             ("session_remove_confirmed", remove_confirmed),
+             ("session_double_click_opens_typed_address", open_by_double_click),
+             ("session_close_window_exits_0", close_window)]
+    try:
+        for i, (name, fn) in enumerate(steps):
+            if not results.run(name, fn):
+                results.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
+                break
+    finally:
+        if prog.proc.poll() is None:
+            with open(os.path.join(folder, "stdout-tail.txt"), "w") as f:
+                f.write("\n".join(prog.lines()[-40:]))
+        prog.kill()
+
+
+# --- scenario 2: the server cannot be reached ----------------------------------
+
+def unreachable(work, env, results):
+    folder = os.path.join(work, "offline")
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+    stored = record_file([(f"http://{DEAD_IP}/t/a", "Alpha", 3), (f"{DEAD_IP}/t/b", "Beta", 5)])
+    with open(prog.autosave, "wb") as f:
+        f.write(stored)
+    prog.start()
+
+    def run():
+        gui = prog.wait_line("GUI stuff", 60)
+        prog.wait_line("Countdown: 1499", 15)
+        ls = prog.lines()
+        expected = ["Update", "Failed to connect to Alpha.", "Failed to connect to Beta.", "GUI stuff"]
+        check(ls[:gui + 1] == expected, f"printed {ls[:gui + 1]}, expected {expected}")
+        check(prog.read_autosave() == stored, f"autosave.dat after the cycle holds {prog.read_autosave()!r}")
+        prog.close_window()
+        rc = prog.wait_exit(30)
+        check(rc == 0, f"exit status {rc}")
+
+    try:
+        results.run("offline_list_survives", run)
+    finally:
+        prog.kill()
+
+
+# --- scenario 3: killed while saving --------------------------------------------
+
+def killed_while_saving(work, env, server, results):
+    """Each start ends its first cycle with a save; the last page changes
+    every time, so the old and the new list differ in their last count. The
+    program is killed at random moments around that save, and the file must
+    hold one whole list, never a cut one."""
+    folder = os.path.join(work, "kill")
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+    count = 150
+    # Long addresses make each save big enough to be caught in the middle.
+    paths = [f"/k/{i:03d}/" + "p" * 160 for i in range(count)]
+
+    def serve(generation):
+        counts = [1 + i % 9 for i in range(count - 1)] + [20 + generation]
+        for p, n in zip(paths, counts):
+            server.set_page(p, lines_body(n))
+        return [(f"http://{SERVER_IP}{p}", f"Page {i:03d}", n) for i, (p, n) in enumerate(zip(paths, counts))]
+
+    outcomes = []
+
+    def run():
+        stored = serve(-1)
+        old = serve(0)
+        with open(prog.autosave, "wb") as f:
+            f.write(record_file(stored))
+        # One whole first cycle measures how long the save takes after the answer.
+        prog.start()
+        prog.answer_box(ok=False, timeout=120)
+        t_answer = time.monotonic()
+        t_gui = prog.times[prog.wait_line("GUI stuff", 60)]
+        prog.kill()
+        check(prog.read_autosave() == record_file(old), "the first cycle did not save the new count")
+        window = max(t_gui - t_answer, 0.05)
+        seed = int(os.environ.get("VW_E2E_SEED", "0")) or random.randrange(1 << 30)
+        rng = random.Random(seed)
+        for generation in range(1, 9):
+            new = serve(generation)
+            prog.start()
+            prog.answer_box(ok=False, timeout=120)
+            time.sleep(rng.uniform(0, 1.3) * window)
+            prog.kill()
+            got = prog.read_autosave()
+            if got == record_file(old):
+                outcomes.append("old")
+            elif got == record_file(new):
+                outcomes.append("new")
+                old = new
+            else:
+                raise Failure(f"after kill {generation} (seed {seed}) autosave.dat holds neither the old nor "
+                              f"the new list ({len(got) if got is not None else 'no'} bytes)")
+        print(f"         save window {window * 1000:.0f} ms, seed {seed}; file after each kill: "
+              f"{' '.join(outcomes)}", flush=True)
+
+    try:
+        results.run("killed_while_saving_keeps_a_whole_list", run)
+    finally:
+        prog.kill()
+
+
+def main():
+    if not os.path.exists(PROGRAM):
+        print(f"no program at {PROGRAM}", file=sys.stderr)
+        return 1
+    work = os.path.abspath(os.environ.get("VW_E2E_WORK", os.getcwd()))
+    results = Results()
+    with Display():
+        start_persistent_wine()
+        browser = Browser(work)
+        env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
+        server = LoopbackHttpServer(SERVER_IP).start()
+        try:
+            user_session(work, env, server, browser, results)
+            unreachable(work, env, results)
+            killed_while_saving(work, env, server, results)
+        finally:
+            server.stop()
+    if os.environ.get("VW_TEST_XML"):
+        results.write(os.environ["VW_TEST_XML"])
+    failed = sum(1 for c in results.cases if c[2])
+    print(f"{len(results.cases) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

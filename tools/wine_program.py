@@ -1,0 +1,255 @@
+"""Running the Windows program under Wine for tests and benchmarks.
+
+Shared by tests/e2e and bench/: an X display (the caller's, or a private Xvfb
+with openbox), one run of the program with its standard output collected
+line by line with arrival times, its windows found by title and process id,
+and real input through xdotool.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import threading
+import time
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+WINE_RUN = os.environ.get("VW_WINE_RUN", os.path.join(SOURCE_DIR, "tools", "wine-run.sh"))
+WINDOW_TITLE = "Vostle Watch"
+BOX_TITLE = "Corvane Application"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+def wait_for(predicate, timeout, what, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+def record_file(records):
+    """The exact bytes the program writes for (url, name, count) records."""
+    return b"".join(f"{u}\r\n{n}\r\n{c}\r\n".encode("latin-1") for u, n, c in records)
+
+
+def xdo(*args, check_rc=True):
+    r = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=20)
+    if check_rc and r.returncode != 0:
+        raise Failure(f"xdotool {' '.join(map(str, args))} failed: {r.stderr.strip()}")
+    return r.stdout
+
+
+class Display:
+    """The X display: the caller's, or a private Xvfb with openbox."""
+
+    def __init__(self):
+        self.procs = []
+
+    def __enter__(self):
+        if os.environ.get("DISPLAY"):
+            return self
+        fd_r, fd_w = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(fd_w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                pass_fds=(fd_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(fd_w)
+        number = os.read(fd_r, 32).decode().strip()
+        os.close(fd_r)
+        self.procs.append(xvfb)
+        os.environ["DISPLAY"] = ":" + number
+        wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(wm)
+        wait_for(lambda: b"window id" in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                       capture_output=True).stdout, 10, "the window manager")
+        return self
+
+    def __exit__(self, *exc):
+        for p in reversed(self.procs):
+            p.terminate()
+            p.wait(timeout=10)
+
+
+class Program:
+    """One run of VostleWatch.exe in its own folder (autosave.dat lives beside it)."""
+
+    def __init__(self, program, folder, env):
+        self.folder = folder
+        self.env = env
+        self.exe = os.path.join(folder, "VostleWatch.exe")
+        if not os.path.exists(self.exe):
+            shutil.copy2(program, self.exe)
+        self.proc = None
+        self.raw = []          # stdout lines as bytes, with their line ends
+        self.times = []        # arrival time of each line
+        self.window = None
+
+    @property
+    def autosave(self):
+        return os.path.join(self.folder, "autosave.dat")
+
+    def read_autosave(self):
+        try:
+            with open(self.autosave, "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def start(self):
+        self.raw, self.times, self.window = [], [], None
+        self.stderr = open(os.path.join(self.folder, "stderr.txt"), "wb")
+        self.proc = subprocess.Popen([WINE_RUN, self.exe], cwd=self.folder, env=self.env,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.stderr)
+        reader = threading.Thread(target=self._read, args=(self.proc.stdout,), daemon=True)
+        reader.start()
+        self.pid = wait_for(self._windows_process, 30, "the Windows process to start")
+        return self
+
+    def _windows_process(self):
+        """The pid of the Windows process: wine-run.sh's loader child (the
+        wrapper stays as its parent), or the wrapper itself when it execs."""
+        if self.proc.poll() is not None:
+            raise Failure(f"program ended at once with status {self.proc.returncode}")
+        name = os.path.basename(self.exe).encode()
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open(f"/proc/{entry}/stat", "rb") as f:
+                    ppid = int(f.read().rsplit(b")", 1)[1].split()[1])
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    argv0 = f.read().split(b"\0")[0]
+            except (OSError, ValueError, IndexError):
+                continue
+            if ppid == self.proc.pid and argv0.endswith(name):
+                return int(entry)
+        try:
+            with open(f"/proc/{self.proc.pid}/cmdline", "rb") as f:
+                if f.read().split(b"\0")[0].endswith(name):
+                    return self.proc.pid
+        except OSError:
+            pass
+        return None
+
+    def cpu_seconds(self):
+        """User plus system processor time of the Windows process so far."""
+        with open(f"/proc/{self.pid}/stat", "rb") as f:
+            fields = f.read().rsplit(b")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def _read(self, pipe):
+        for line in iter(pipe.readline, b""):
+            self.raw.append(line)
+            self.times.append(time.monotonic())
+
+    def lines(self):
+        return [r.decode("utf-8", "replace").rstrip("\r\n") for r in list(self.raw)]
+
+    def wait_line(self, text, timeout=30, start=0):
+        """Index of the first output line equal to `text` at or after `start`."""
+        def find():
+            ls = self.lines()
+            for i in range(start, len(ls)):
+                if ls[i] == text:
+                    return i + 1
+            if self.proc.poll() is not None:
+                raise Failure(f"program ended (status {self.proc.returncode}) before printing {text!r}; "
+                              f"output: {ls[-8:]}")
+            return None
+        return wait_for(find, timeout, f"output line {text!r}") - 1
+
+    def wait_exit(self, timeout=20):
+        try:
+            rc = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"program still running {timeout} s after closing its window")
+        time.sleep(0.3)  # let the reader take the last lines
+        return rc
+
+    def kill(self):
+        if self.proc and self.proc.poll() is None:
+            # The Windows process itself; its wrapper then ends with it.
+            try:
+                os.kill(self.pid, signal.SIGKILL)
+            except (OSError, TypeError):
+                os.kill(self.proc.pid, signal.SIGKILL)
+            self.proc.wait(20)
+        if self.proc:
+            self.stderr.close()
+
+    # --- windows and input --------------------------------------------------
+
+    def find_window(self, title, timeout=30):
+        def search():
+            out = xdo("search", "--all", "--onlyvisible", "--pid", self.pid, "--name", f"^{title}$", check_rc=False)
+            ids = out.split()
+            if not ids and self.proc.poll() is not None:
+                raise Failure(f"program ended (status {self.proc.returncode}) before showing {title!r}")
+            return ids[-1] if ids else None
+        return wait_for(search, timeout, f"window {title!r}", interval=0.2)
+
+    def main_window(self):
+        if not self.window:
+            self.window = self.find_window(WINDOW_TITLE)
+        return self.window
+
+    def client_origin(self):
+        # Wine's X window of a framed top-level window is its client area
+        # (the window manager draws the frame). xwininfo gives the absolute
+        # position; xdotool's geometry is off by the frame under reparenting.
+        out = subprocess.run(["xwininfo", "-id", self.main_window()], capture_output=True, text=True,
+                             timeout=20).stdout
+        pos = {}
+        for line in out.splitlines():
+            if "Absolute upper-left" in line:
+                key, value = line.split(":")
+                pos[key.strip()[-1]] = int(value)
+        if set(pos) != {"X", "Y"}:
+            raise Failure(f"no position for window {self.window}: {out.strip()}")
+        return pos["X"], pos["Y"]
+
+    def click(self, point, repeat=1):
+        ox, oy = self.client_origin()
+        xdo("mousemove", "--sync", ox + point[0], oy + point[1])
+        if repeat > 1:
+            xdo("click", "--repeat", repeat, "--delay", 80, 1)
+        else:
+            xdo("click", 1)
+
+    def focus(self, window):
+        """Makes `window` the active one, so that keys go to it."""
+        def active():
+            xdo("windowactivate", "--sync", window, check_rc=False)
+            return xdo("getactivewindow", check_rc=False).strip() == window
+        wait_for(active, 15, f"window {window} to become active", interval=0.3)
+        time.sleep(0.2)
+
+    def close_window(self):
+        """Closes the main window the way a user does, through the window manager."""
+        self.focus(self.main_window())
+        xdo("key", "alt+F4")
+
+    def answer_box(self, ok, timeout=30):
+        """Answers the message box with OK (Enter) or Cancel (Escape)."""
+        box = self.find_window(BOX_TITLE, timeout)
+        self.focus(box)
+        xdo("key", "Return" if ok else "Escape")
+        # The next question may already be up under the same title: wait for this one.
+        wait_for(lambda: box not in xdo("search", "--onlyvisible", "--pid", self.pid, "--name",
+                                        f"^{BOX_TITLE}$", check_rc=False).split(), 15, "the message box to close")
+
+
+def start_persistent_wine():
+    """A wine server started by a program whose output we pipe would hold
+    the pipes open; start one (and Wine's services) detached first."""
+    subprocess.run([WINE_RUN, "--persist"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300)
