@@ -86,8 +86,10 @@ LRESULT TWindowsButton::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
     switch (msg) {
     case WM_LBUTTONDBLCLK:
         // The second click of a fast pair presses the button like the first.
+        // The posted press is taken before the pending release, so the pair
+        // makes a second complete click.
         PostMessageW(hwnd, WM_LBUTTONDOWN, wparam, lparam);
-        return 0;
+        return 1;
     case WM_MOUSEMOVE:
         if (!_mouseoverbutton) {
             _mouseoverbutton = 1;
