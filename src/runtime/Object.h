@@ -45,6 +45,8 @@ protected:
     // For objects with static storage that must never be destroyed.
     struct Immortal {};
     constexpr explicit Object(Immortal, int32_t refs) noexcept : _refs(refs) {}
+    // The static empty string names the tag while building its storage.
+    friend struct EmptyStringStorage;
 
 private:
     mutable int32_t _refs = 0;

@@ -1,0 +1,132 @@
+// Line counting over HTTP, the way the update cycle counts a page, against a
+// loopback HTTP/1.0 server that serves generated pages from memory.
+//
+//   net_bench serve <ip> <port>        serve /100k, /1m, /10m until /quit
+//   net_bench count <url> <repeats>    open "http::..." URL, ReadLine until
+//                                      Eof, close; prints the line count and
+//                                      the best time in milliseconds
+//
+// bench/net-bench.sh runs both, natively and under Wine, against curl.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "net/HttpStream.h"
+#include "platform/Socket.h"
+#include "stream/StreamFactory.h"
+
+namespace {
+
+// Lines of 1 to 200 characters in a fixed pseudo-random pattern.
+std::string MakePage(size_t bytes) {
+    std::string page;
+    page.reserve(bytes + 256);
+    uint32_t state = 12345;
+    while (page.size() < bytes) {
+        state = state * 1103515245u + 12345u;
+        size_t length = 1 + (state >> 16) % 200;
+        for (size_t i = 0; i < length; ++i) page += static_cast<char>('a' + (i * 7 + length) % 26);
+        page += (state & 0x100) ? "\r\n" : "\n";
+    }
+    return page;
+}
+
+bool SendAll(platform::SocketHandle s, const char* data, size_t size) {
+    while (size > 0) {
+        int32_t chunk = static_cast<int32_t>(size < (1u << 20) ? size : (1u << 20));
+        int32_t n = platform::SendSocket(s, data, chunk, 0);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int Serve(const char* ipText, int port) {
+    int a, b, c, d;
+    if (std::sscanf(ipText, "%d.%d.%d.%d", &a, &b, &c, &d) != 4 || a != 127) {
+        std::fprintf(stderr, "serve: loopback address 127.x.y.z expected\n");
+        return 2;
+    }
+    std::map<std::string, std::string> pages = {
+        {"/100k", MakePage(100 * 1024)}, {"/1m", MakePage(1024 * 1024)}, {"/10m", MakePage(10 * 1024 * 1024)}};
+    platform::StartSocketLibrary();
+    platform::SocketHandle listener = platform::OpenSocket(true);
+    platform::SetSocketReuseAddress(listener);
+    uint32_t ip = (uint32_t(a) << 24) | (uint32_t(b) << 16) | (uint32_t(c) << 8) | uint32_t(d);
+    if (!platform::BindSocket(listener, ip, port) || !platform::ListenSocket(listener, 64)) {
+        std::fprintf(stderr, "serve: cannot listen on %s:%d\n", ipText, port);
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) {
+        platform::SocketHandle client = platform::AcceptSocket(listener);
+        if (client == platform::kNoSocket) continue;
+        std::string head;
+        char buf[4096];
+        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+            int32_t n = platform::RecvSocket(client, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            head.append(buf, static_cast<size_t>(n));
+        }
+        std::string path;
+        if (head.compare(0, 4, "GET ") == 0) path = head.substr(4, head.find(' ', 4) - 4);
+        if (path == "/quit") {
+            platform::CloseSocket(client);
+            break;
+        }
+        auto page = pages.find(path);
+        std::string reply;
+        if (page == pages.end()) {
+            reply = "HTTP/1.0 404 Not Found\r\nContent-Length: 10\r\n\r\nnot found\n";
+            SendAll(client, reply.data(), reply.size());
+        } else {
+            reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                    std::to_string(page->second.size()) + "\r\n\r\n";
+            SendAll(client, reply.data(), reply.size());
+            SendAll(client, page->second.data(), page->second.size());
+        }
+        platform::CloseSocket(client);
+    }
+    platform::CloseSocket(listener);
+    return 0;
+}
+
+int Count(const char* url, int repeats) {
+    InitHttpStream();
+    double best = 1e30;
+    int64_t lines = -1;
+    for (int r = 0; r < repeats; ++r) {
+        auto t0 = std::chrono::steady_clock::now();
+        Ref<TStream> s = OpenUrlForReading(String(url));
+        if (s.IsNull()) {
+            std::fprintf(stderr, "count: cannot open %s\n", url);
+            return 1;
+        }
+        int64_t n = 0;
+        while (!Eof(s)) {
+            ReadLine(s);
+            ++n;
+        }
+        CloseAnyStream(s);
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        if (ms < best) best = ms;
+        lines = n;
+    }
+    std::printf("lines=%lld best_ms=%.2f\n", static_cast<long long>(lines), best);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "serve") == 0) return Serve(argv[2], std::atoi(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "count") == 0) return Count(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count <http::url> <repeats>\n");
+    return 2;
+}
