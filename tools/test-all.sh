@@ -10,6 +10,9 @@ root=$PWD
 source tools/lib.sh
 
 logs=$root/build/logs
+# A Wine prefix of this checkout's own: the run stops every Wine process in
+# its prefix at the end, which must not hit programs started elsewhere.
+export VW_WINEPREFIX="${VW_WINEPREFIX:-$root/build/wineprefix}"
 mkdir -p "$logs"
 step_failures=0
 wine_persisting=
