@@ -238,14 +238,19 @@ class Program:
         self.focus(self.main_window())
         xdo("key", "alt+F4")
 
-    def answer_box(self, ok, timeout=30):
-        """Answers the message box with OK (Enter) or Cancel (Escape)."""
+    def answer_box(self, ok, timeout=30, wait=True):
+        """Answers the message box with OK (Enter) or Cancel (Escape) and
+        returns when the key went out."""
         box = self.find_window(BOX_TITLE, timeout)
         self.focus(box)
         xdo("key", "Return" if ok else "Escape")
+        sent = time.monotonic()
+        if not wait:
+            return sent
         # The next question may already be up under the same title: wait for this one.
         wait_for(lambda: box not in xdo("search", "--onlyvisible", "--pid", self.pid, "--name",
                                         f"^{BOX_TITLE}$", check_rc=False).split(), 15, "the message box to close")
+        return sent
 
 
 def start_persistent_wine():

@@ -64,6 +64,8 @@ class Browser:
         self.bin = os.path.join(folder, "fakebin")
         self.log = os.path.join(folder, "opened.txt")
         os.makedirs(self.bin, exist_ok=True)
+        if os.path.exists(self.log):
+            os.remove(self.log)
         script = os.path.join(self.bin, "xdg-open")
         with open(script, "w") as f:
             f.write(f"#!/bin/sh\nprintf '%s\\n' \"$*\" >> '{self.log}'\n")
@@ -269,19 +271,20 @@ def unreachable(work, env, results):
 # --- scenario 3: killed while saving --------------------------------------------
 
 def killed_while_saving(work, env, server, results):
-    """Each start ends its first cycle with a save; the last page changes
-    every time, so the old and the new list differ in their last count. The
-    program is killed at random moments around that save, and the file must
-    hold one whole list, never a cut one."""
+    """Each start ends its first cycle with a save; the first page changes
+    every time, so the old and the new list differ in its count. The program
+    is killed at random moments late in that cycle, around the save, and the
+    file must hold one whole list, never a cut one."""
     folder = os.path.join(work, "kill")
     os.makedirs(folder, exist_ok=True)
     prog = WatchProgram(PROGRAM, folder, env)
     count = 150
-    # Long addresses make each save big enough to be caught in the middle.
-    paths = [f"/k/{i:03d}/" + "p" * 160 for i in range(count)]
+    # Long addresses make each save big (about 150 KB) and slow enough to
+    # be caught in the middle.
+    paths = [f"/k/{i:03d}/" + "p" * 1000 for i in range(count)]
 
     def serve(generation):
-        counts = [1 + i % 9 for i in range(count - 1)] + [20 + generation]
+        counts = [20 + generation] + [1 + i % 9 for i in range(1, count)]
         for p, n in zip(paths, counts):
             server.set_page(p, lines_body(n))
         return [(f"http://{SERVER_IP}{p}", f"Page {i:03d}", n) for i, (p, n) in enumerate(zip(paths, counts))]
@@ -293,21 +296,21 @@ def killed_while_saving(work, env, server, results):
         old = serve(0)
         with open(prog.autosave, "wb") as f:
             f.write(record_file(stored))
-        # One whole first cycle measures how long the save takes after the answer.
+        # One whole first cycle measures how long the rest of the cycle and
+        # the save take after the answer.
         prog.start()
-        prog.answer_box(ok=False, timeout=120)
-        t_answer = time.monotonic()
+        t_answer = prog.answer_box(ok=False, timeout=120)
         t_gui = prog.times[prog.wait_line("GUI stuff", 60)]
         prog.kill()
         check(prog.read_autosave() == record_file(old), "the first cycle did not save the new count")
-        window = max(t_gui - t_answer, 0.05)
+        window = max(t_gui - t_answer, 0.02)
         seed = int(os.environ.get("VW_E2E_SEED", "0")) or random.randrange(1 << 30)
         rng = random.Random(seed)
         for generation in range(1, 9):
             new = serve(generation)
             prog.start()
-            prog.answer_box(ok=False, timeout=120)
-            time.sleep(rng.uniform(0, 1.3) * window)
+            t_answer = prog.answer_box(ok=False, timeout=120, wait=False)
+            time.sleep(max(0.0, t_answer + rng.uniform(0.8, 1.05) * window - time.monotonic()))
             prog.kill()
             got = prog.read_autosave()
             if got == record_file(old):

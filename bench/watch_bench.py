@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Application benchmark of the thread watcher under Wine.
+
+1. One update cycle over 50 pages of about 200 KB each on a loopback server,
+   timed from the program's "Update" line to its "GUI stuff" line (the first
+   cycle, after loading), against fetching the same pages one after the
+   other with `curl | wc -l`, in the same run. Target: ratio at most 1.5.
+2. Processor time of the program while it idles in its countdown, read from
+   /proc over 60 seconds. Target: under 1% of one core.
+
+    python3 bench/watch_bench.py [--bin build/win64/bin] [--idle 60]
+
+Needs root (port 80 on 127.0.91.1), Wine, xdotool and an X display (with
+DISPLAY empty it starts Xvfb and openbox).
+"""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
+from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
+from wine_program import Display, Program, record_file, start_persistent_wine  # noqa: E402
+
+SERVER_IP = "127.0.91.1"
+PAGES = 50
+LINES_PER_PAGE = 2500     # 80-byte lines: 200 KB a page
+
+
+def curl_reference(urls):
+    """Seconds to fetch every page once, one after the other, counting lines."""
+    script = "for u in \"$@\"; do curl -s \"$u\" | wc -l; done"
+    t0 = time.monotonic()
+    out = subprocess.run(["bash", "-c", script, "bench", *urls], capture_output=True, text=True, check=True).stdout
+    elapsed = time.monotonic() - t0
+    counts = [int(x) for x in out.split()]
+    if counts != [LINES_PER_PAGE] * len(urls):
+        raise SystemExit(f"curl counted {counts[:5]}..., expected {LINES_PER_PAGE} each")
+    return elapsed
+
+
+def wineserver_cpu():
+    """Processor seconds of the wine server, which works for every message call."""
+    total = 0.0
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat", "rb") as f:
+                data = f.read()
+        except OSError:
+            continue
+        if b"(wineserver" in data:
+            fields = data.rsplit(b")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    return total
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--bin", default=os.path.join(SOURCE_DIR, "build", "win64", "bin"))
+    ap.add_argument("--idle", type=float, default=60.0, help="seconds of countdown to measure")
+    ap.add_argument("--runs", type=int, default=3, help="cycles (program starts) to time; the best counts")
+    args = ap.parse_args()
+    program = os.path.join(args.bin, "VostleWatch.exe")
+    if not os.path.exists(program):
+        raise SystemExit(f"no program at {program}; build the win64 preset first")
+
+    server = LoopbackHttpServer(SERVER_IP)
+    records = []
+    for i in range(PAGES):
+        path = f"/bench/{i:02d}"
+        server.set_page(path, lines_body(LINES_PER_PAGE, width=79, seed=f"{i} "))
+        records.append((f"http://{SERVER_IP}{path}", f"Page {i:02d}", LINES_PER_PAGE))
+    page_kb = len(lines_body(LINES_PER_PAGE, width=79)) / 1024
+    urls = [r[0] for r in records]
+
+    with Display(), tempfile.TemporaryDirectory(prefix="vw-bench-") as folder, server:
+        start_persistent_wine()
+        env = dict(os.environ)
+        prog = Program(program, folder, env)
+        cycles, curls = [], []
+        for run in range(args.runs):
+            with open(prog.autosave, "wb") as f:
+                f.write(record_file(records))   # stored counts are right: no questions
+            curls.append(curl_reference(urls))
+            prog.start()
+            t_update = prog.times[prog.wait_line("Update", 300)]
+            t_gui = prog.times[prog.wait_line("GUI stuff", 300)]
+            cycles.append(t_gui - t_update)
+            counts = [l for l in prog.lines() if l.startswith("New Count: ")]
+            if counts != [f"New Count: {LINES_PER_PAGE}"] * PAGES:
+                raise SystemExit(f"program counted {counts[:3]}..., expected {LINES_PER_PAGE} each")
+            if run < args.runs - 1:
+                prog.kill()
+        cycle, curl = min(cycles), min(curls)
+        print(f"update cycle, {PAGES} pages of {page_kb:.0f} KB: program {cycle:.3f} s, "
+              f"curl one after the other {curl:.3f} s, ratio {cycle / curl:.2f} (target <= 1.5)", flush=True)
+
+        # The countdown has started: measure the idle processor time.
+        prog.wait_line("Countdown: 1495", 30)
+        cpu0, srv0, t0 = prog.cpu_seconds(), wineserver_cpu(), time.monotonic()
+        time.sleep(args.idle)
+        cpu1, srv1, t1 = prog.cpu_seconds(), wineserver_cpu(), time.monotonic()
+        prog.kill()
+        wall = t1 - t0
+        print(f"idle countdown over {wall:.0f} s: program {cpu1 - cpu0:.2f} s of processor time, "
+              f"{100 * (cpu1 - cpu0) / wall:.2f}% of one core (target < 1%); "
+              f"wine server meanwhile {100 * (srv1 - srv0) / wall:.2f}%", flush=True)
+
+
+if __name__ == "__main__":
+    main()
