@@ -195,8 +195,16 @@ int32_t TStream::WriteLine(const String& str) {
 
 String TStream::ReadString(int32_t length) {
     if (length <= 0) return String();
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    ReadBytes(bytes.data(), length);
+    // The length often comes from the data itself; grow with what actually
+    // arrives instead of allocating a hostile length up front.
+    std::vector<uint8_t> bytes;
+    int32_t done = 0;
+    while (done < length) {
+        int32_t piece = length - done < 65536 ? length - done : 65536;
+        bytes.resize(static_cast<size_t>(done) + static_cast<size_t>(piece));
+        ReadBytes(bytes.data() + done, piece);
+        done += piece;
+    }
     return String::FromBytes8(bytes.data(), length);
 }
 

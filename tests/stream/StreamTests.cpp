@@ -184,3 +184,10 @@ TEST(StreamPump, CopiesUntilEofAndPumpBytesIsExact) {
     PumpStream(endless, sink, 2);
     EXPECT_EQ(BankBytes(sink->Bank()), B("abc"));
 }
+
+TEST(StreamStrings, HugeLengthOnShortDataFailsWithoutHugeAllocation) {
+    auto s = New<ScriptStream>(B("abc"));
+    EXPECT_THROW(ReadString(s, 0x7FFFFFFF), TStreamReadException);
+    auto big = BankStreamOf(Bytes(200000, 'k'));
+    EXPECT_EQ(ReadString(big, 200000).Length(), 200000);
+}
