@@ -11,11 +11,6 @@ Ref<TSystemDriver> CreateNativeSystemDriver();
 int32_t NativeTickMillis();
 void NativePostMainThreadCall(MainThreadFunction function, void* argument1, void* argument2);
 
-// Path helpers for OpenURL: the absolute form of a path, and whether a file
-// or folder exists there.
-String NativeAbsolutePath(const String& path);
-bool NativePathExists(const String& path);
-
 // Periodic timers on a thread of the platform: `tick(user, handle)` runs on
 // that thread every `periodMillis`. 0 when the platform refuses.
 using NativeTickFunction = void (*)(void* user, int32_t handle);

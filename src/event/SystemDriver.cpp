@@ -94,8 +94,9 @@ String ResolveURLForOpening(const String& url) {
         anchor = url.Slice(hash, url.Length());
         rest = url.Slice(0, hash);
     }
-    String absolute = NativeAbsolutePath(rest);
-    if (!rest.IsEmpty() && NativePathExists(absolute)) return "file:" + absolute + anchor;
+    String absolute = AbsolutePath(rest);
+    // An empty name would resolve to the working directory itself.
+    if (!rest.IsEmpty() && PathKind(absolute) != PATH_NONE) return "file:" + absolute + anchor;
     return "http:" + rest + anchor;
 }
 

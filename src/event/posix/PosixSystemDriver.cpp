@@ -1,7 +1,6 @@
 // The system driver where there are no native windows: pumping runs the
 // posted main-thread calls, message boxes ask on standard input, URLs go to
 // xdg-open.
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 #include <time.h>
 
 #include "event/NativeSystem.h"
-#include "platform/Platform.h"
 #include "runtime/Program.h"
 
 namespace {
@@ -145,16 +143,4 @@ void NativePostMainThreadCall(MainThreadFunction function, void* argument1, void
         Calls().calls.push_back({function, argument1, argument2});
     }
     Calls().arrived.notify_all();
-}
-
-String NativeAbsolutePath(const String& path) {
-    if (path.HasPrefix("/")) return path;
-    String cwd = String(platform::CurrentDirectory());
-    if (cwd.HasSuffix("/")) return cwd + path;
-    return cwd + "/" + path;
-}
-
-bool NativePathExists(const String& path) {
-    struct stat st {};
-    return ::stat(path.ToUTF8().c_str(), &st) == 0;
 }

@@ -405,17 +405,3 @@ void NativePostMainThreadCall(MainThreadFunction function, void* argument1, void
     auto* record = new MainThreadCallRecord{function, argument1, argument2, 0};
     if (!PostThreadMessageW(g_mainThread, MainThreadCallMessage, 0, reinterpret_cast<LPARAM>(record))) delete record;
 }
-
-String NativeAbsolutePath(const String& path) {
-    std::wstring wpath = Wide(path);
-    DWORD n = GetFullPathNameW(wpath.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return path;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(wpath.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    return FromWide(full.c_str()).ReplaceAll("\\", "/");
-}
-
-bool NativePathExists(const String& path) {
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
