@@ -2,11 +2,13 @@
 // emission, fonts of the base driver, group resolution and window centring.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "event/Event.h"
 #include "event/Hook.h"
 #include "gui/GuiDriver.h"
+#include "runtime/Program.h"
 
 namespace {
 
@@ -143,6 +145,37 @@ TEST(DriverBase, CentredWindowsAndProxyGroups) {
     EXPECT_EQ(d->lastGroup, group);
     proxy->SetProxy(nullptr);
     GuiDriver = saved;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GuiInitialisers, RunAfterEventsAndSystemDriverInOrder) {
+    InitGuiPlatform();
+    const auto& order = ModuleInitOrder();
+    auto at = [&](const char* name) {
+        for (size_t i = 0; i < order.size(); ++i)
+            if (std::string(order[i]) == name) return static_cast<int>(i);
+        return -1;
+    };
+    int hooks = at("hooks, events"), driver = at("system driver");
+    int gadgets = at("gadget model, GUI driver interface, GUI toolkit functions");
+    int platform = at("GUI platform selection");
+    ASSERT_GE(hooks, 0);
+    ASSERT_GE(driver, 0);
+    EXPECT_LT(hooks, driver);
+    EXPECT_LT(driver, gadgets);
+    EXPECT_LT(gadgets, platform);
+#ifdef _WIN32
+    int win32 = at("Win32 GUI driver");
+    EXPECT_LT(gadgets, win32);
+    EXPECT_LT(win32, platform);
+    EXPECT_TRUE(GuiDriver);
+#else
+    EXPECT_EQ(at("Win32 GUI driver"), -1);
+#endif
+    EXPECT_EQ(at("event queue"), -1);  // the queue comes much later, from the application
 }
 
 }  // namespace

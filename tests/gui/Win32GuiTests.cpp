@@ -484,6 +484,60 @@ TEST_F(Win32FrameTest, DraggingTheEdgeResizesUntilTheSizeIsFixed) {
     EXPECT_EQ(r.bottom - r.top, 400);
 }
 
+TEST_F(Win32GuiTest, HotKeysFireOnlyWhileEnabledAndSwallowTheKey) {
+    Ref<TGadget> button = NewButtonGadget("F7", 10, 10, 80, 24, window, 0);
+    Ref<TGadget> field = NewTextFieldGadget(10, 40, 200, 24, window, 0);
+    SetGadgetHotKey(button, VK_F7, 0);
+    SetGadgetHotKey(field, 'Q', 0);
+    Click(CentreOf(Hwnd(field)));
+    Drain(100);
+    Press(VK_F7);
+    std::vector<Seen> ev = From(Drain(), button, {EventGadgetAction});
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 0);
+    // a hot key never reaches the focused control
+    Press('Q');
+    Drain();
+    EXPECT_EQ(GetGadgetText(field), String(""));
+    // disabled: the key neither fires nor is swallowed
+    DisableGadget(field);
+    DisableGadget(button);
+    Press(VK_F7);
+    EXPECT_TRUE(From(Drain(), button, {EventGadgetAction}).empty());
+    EnableGadget(field);
+    SetGadgetHotKey(field, 0, 0);
+    Click(CentreOf(Hwnd(field)));
+    Press('Q');
+    Drain();
+    EXPECT_EQ(GetGadgetText(field), String("q"));
+}
+
+TEST_F(Win32GuiTest, MouseSensitiveGadgetReportsMovesOnlyWhenThePointChanges) {
+    Ref<TGadget> label = NewLabelGadget("sensitive", 20, 20, 200, 100, window, 0);
+    SetGadgetSensitivity(label, SENSE_MOUSE);
+    POINT p = CentreOf(Hwnd(label));
+    MoveTo(p);
+    Drain(100);
+    p.x += 5;
+    MoveTo(p);
+    std::vector<Seen> ev = From(Drain(), label, {EventMouseMove});
+    ASSERT_FALSE(ev.empty());
+    POINT c = p;
+    ScreenToClient(Hwnd(label), &c);
+    EXPECT_EQ(ev.back().x, c.x);
+    EXPECT_EQ(ev.back().y, c.y);
+    MoveTo(p);  // same place again
+    EXPECT_TRUE(From(Drain(), label, {EventMouseMove}).empty());
+    Click(p);
+    ev = From(Drain(), label, {EventMouseDown, EventMouseUp});
+    ASSERT_EQ(ev.size(), 2u);
+    EXPECT_EQ(ev[0].id, EventMouseDown);
+    EXPECT_EQ(ev[0].data, 1);
+    // windows never take mouse sensitivity
+    SetGadgetSensitivity(window, SENSE_MOUSE | SENSE_KEYS);
+    EXPECT_EQ(GadgetSensitivity(window), SENSE_KEYS);
+}
+
 TEST_F(Win32GuiTest, SeparatorAndTooltipText) {
     Ref<TGadget> sep = NewLabelGadget("ignored", 10, 10, 300, 24, window, LBLSTYLE_SEPARATOR);
     EXPECT_EQ(GadgetWidth(sep), 300);
