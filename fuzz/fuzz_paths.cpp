@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     String n1 = NormalisePath(path, 1);
     FUZZ_CHECK(n0.IndexOf("\\") < 0);
     FUZZ_CHECK(NormalisePath(n0, 0) == n0);
-    FUZZ_CHECK(NormalisePath(n1, 1) == n1);
+    FUZZ_CHECK(NormalisePath(n1, 0) == n1);  // isDir drops only one final "/"
     PathRoot(path);
     IsPathRoot(path);
     HasPathRoot(path);

@@ -49,7 +49,8 @@ String Join(const String& base, const String& name) { return EndsWithSlash(base)
 
 String AbsoluteFrom(const String& path, const String& workingDirectory) {
     String wd = NormalisePath(workingDirectory, 1);
-    String p = path;
+    // Backslashes count as slashes here too, so "\\x" gets the drive like "/x".
+    String p = path.ReplaceAll("\\", "/");
     if (p.HasPrefix("/") && !p.HasPrefix("//")) {
         // Give a rooted path the drive of the working directory; without a
         // drive (POSIX) it is already complete.

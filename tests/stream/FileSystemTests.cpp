@@ -40,6 +40,7 @@ TEST(PathArithmetic, Roots) {
 TEST(PathArithmetic, AbsoluteAgainstAWorkingDirectory) {
     EXPECT_EQ(AbsolutePathAt("a/./b/../c", "C:/w"), "C:/w/a/c");
     EXPECT_EQ(AbsolutePathAt("/x", "C:/w"), "C:/x");
+    EXPECT_EQ(AbsolutePathAt("\\x\\y", "C:/w"), "C:/x/y");
     EXPECT_EQ(AbsolutePathAt("x", "C:/"), "C:/x");
     EXPECT_EQ(AbsolutePathAt("", "C:/w"), "C:/w");
     EXPECT_EQ(AbsolutePathAt("D:\\a\\\\b\\", "C:/w"), "D:/a/b");
