@@ -49,14 +49,13 @@ public:
     // Bytes received but not yet read.
     int32_t Buffered() const { return _tail - _head; }
     // Read-ahead buffer size: fixed, whatever the peer sends.
-    static constexpr int32_t kBufferSize = 64 * 1024;
+    static constexpr int32_t kBufferSize = 256 * 1024;
     // How long Eof waits, with an empty buffer, for the peer's close to
     // follow its last bytes.
     static constexpr int32_t kSettleMillis = 20;
 
 private:
-    // One receive into the buffer (after waiting for data within the
-    // receive time-out); false at the end of the connection.
+    // One receive into the buffer; false at the end of the connection.
     bool Refill();
 
     Ref<TSocket> _socket;
@@ -64,10 +63,14 @@ private:
     std::unique_ptr<uint8_t[]> _buffer;
     int32_t _head = 0;
     int32_t _tail = 0;
+    // One receive of at most `count` bytes within the receive time-out; 0
+    // (and the connection ended for reading) at the end, on error or time-out.
+    int32_t Receive(void* buf, int32_t count);
+
     // The connection has ended for reading: peer closed, error or time-out.
     bool _ended = false;
-    // ... and it was the peer (close or error), not the time-out.
-    bool _peerGone = false;
+    // The receive time-out has been given to the socket.
+    bool _timeoutSet = false;
 };
 
 class TSocketStreamFactory : public TStreamFactory {

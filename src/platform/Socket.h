@@ -40,6 +40,9 @@ void SetSocketNoDelay(SocketHandle s, int32_t enable);
 // Lets a listening address be bound again at once after a close (tests and
 // benchmark servers that restart on the same port).
 void SetSocketReuseAddress(SocketHandle s);
+// A receive that sees no data for `millis` fails (as an error) instead of
+// waiting on; 0 or negative: no limit.
+void SetSocketReceiveTimeout(SocketHandle s, int32_t millis);
 // Local (peer == false) or remote address of the socket.
 bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port);
 

@@ -130,6 +130,12 @@ void SetSocketReuseAddress(SocketHandle s) {
     if (Valid(s)) setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
 
+void SetSocketReceiveTimeout(SocketHandle s, int32_t millis) {
+    if (millis < 0) millis = 0;
+    timeval tv{millis / 1000, (millis % 1000) * 1000};
+    if (Valid(s)) setsockopt(Fd(s), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+}
+
 bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port) {
     sockaddr_in a{};
     socklen_t len = sizeof a;

@@ -119,6 +119,11 @@ void SetSocketReuseAddress(SocketHandle s) {
     if (Valid(s)) setsockopt(Sock(s), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
+void SetSocketReceiveTimeout(SocketHandle s, int32_t millis) {
+    DWORD limit = millis < 0 ? 0 : static_cast<DWORD>(millis);
+    if (Valid(s)) setsockopt(Sock(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
 bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port) {
     sockaddr_in a{};
     int len = sizeof a;
