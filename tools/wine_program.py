@@ -219,7 +219,12 @@ class Program:
 
     def click(self, point, repeat=1):
         ox, oy = self.client_origin()
-        xdo("mousemove", "--sync", ox + point[0], oy + point[1])
+        x, y = ox + point[0], oy + point[1]
+        # `mousemove --sync` waits for a motion, which never comes when the
+        # pointer is there already.
+        here = dict(kv.split(":", 1) for kv in xdo("getmouselocation").split())
+        if (int(here["x"]), int(here["y"])) != (x, y):
+            xdo("mousemove", "--sync", x, y)
         if repeat > 1:
             xdo("click", "--repeat", repeat, "--delay", 80, 1)
         else:
