@@ -7,6 +7,7 @@
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
 #include "runtime/Program.h"
+#include "gui/win32/WindowsGui.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -536,6 +537,47 @@ TEST_F(Win32GuiTest, MouseSensitiveGadgetReportsMovesOnlyWhenThePointChanges) {
     // windows never take mouse sensitivity
     SetGadgetSensitivity(window, SENSE_MOUSE | SENSE_KEYS);
     EXPECT_EQ(GadgetSensitivity(window), SENSE_KEYS);
+}
+
+TEST_F(Win32GuiTest, ClientCoordinateWindowsPlaceTheirClientArea) {
+    Ref<TGadget> w = NewWindowGadget("Client", 150, 160, 300, 200, {},
+                                     WINSTYLE_TITLEBAR | WINSTYLE_CLIENTCOORDS | WINSTYLE_STATUS);
+    Pump(200);
+    POINT p{0, 0};
+    ClientToScreen(Hwnd(w), &p);
+    EXPECT_EQ(p.x, 150);
+    EXPECT_EQ(p.y, 160);
+    EXPECT_EQ(ClientWidth(w), 300);
+    EXPECT_EQ(ClientHeight(w), 200);  // the status bar is extra
+    // kids go into the client window above the status bar
+    Ref<TGadget> b = NewButtonGadget("in", 0, 0, 50, 20, w, 0);
+    EXPECT_EQ(GetParent(Hwnd(b)), reinterpret_cast<HWND>(w->Query(2)));
+    EXPECT_NE(w->Query(2), w->Query(1));
+    w->CleanUp();
+}
+
+TEST_F(Win32GuiTest, MenuCommandsBecomeMenuActions) {
+    Ref<TGadget> root = WindowMenu(window);
+    Ref<TGadget> file = NewMenuGadget("&File", 0, root, 0, 0);
+    Ref<TGadget> open = NewMenuGadget("&Open", 42, file, 0, 0);
+    UpdateWindowMenu(window);
+    EXPECT_TRUE(GetMenu(Hwnd(window)) != nullptr);
+    UINT id = Cast<TWindowsMenu>(open)->id;
+    SendMessageW(Hwnd(window), WM_COMMAND, id, 0);
+    std::vector<Seen> ev = From(Drain(), open, {EventMenuAction});
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].data, 42);
+}
+
+TEST_F(Win32GuiTest, TooltipsRegisterWithTheSharedTooltipWindow) {
+    Ref<TGadget> b = NewButtonGadget("Tip", 10, 40, 80, 24, window, 0);
+    LRESULT before = SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0);
+    SetGadgetToolTip(b, "a tip");
+    EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before + 1);
+    SetGadgetToolTip(b, "another");
+    EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before + 1);
+    SetGadgetToolTip(b, "");
+    EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before);
 }
 
 TEST_F(Win32GuiTest, SeparatorAndTooltipText) {

@@ -274,7 +274,9 @@ int32_t TWindowsGadget::SetEnabled(int32_t flag) {
 
 void TWindowsGadget::FillToolInfo(TOOLINFOW& ti) {
     ti = TOOLINFOW{};
-    ti.cbSize = 44;  // the original tool description, understood by every version
+    // The original tool description, understood by every version: 44 bytes
+    // in 32-bit builds, larger with 64-bit pointers.
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
     ti.uFlags = 0x111;  // id is a handle, subclass, transparent
     ti.hwnd = GetParent(_hwnd);
     ti.uId = reinterpret_cast<UINT_PTR>(_hwnd);
