@@ -91,6 +91,18 @@ TEST_F(Timers, WaitReturnsCountedTicksAtOnce) {
     EXPECT_EQ(counted + 1, t->Ticks());  // the count survives stopping
 }
 
+TEST_F(Timers, TicksComeAtTheRequestedRate) {
+    Ref<TTimer> t = Start(20.0f);  // 50 ms
+    ASSERT_FALSE(t.IsNull());
+    t->Wait();
+    int32_t start = TickMillis();
+    int32_t counted = 0;
+    while (counted < 6) counted += t->Wait();
+    int32_t elapsed = TickMillis() - start;
+    EXPECT_GE(elapsed, 6 * 50 - 30);
+    EXPECT_LE(elapsed, 6 * 50 + 150);
+}
+
 TEST_F(Timers, UserEventIsEmittedOnEveryTick) {
     Ref<TEvent> mine = MakeEvent(NewUserEventId("Beat"), Ref<Object>(), 42);
     EventRecorder recorder;

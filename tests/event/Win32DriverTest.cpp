@@ -316,6 +316,18 @@ TEST_F(Win32Driver, PumpingFromAHookDuringDispatchReturnsAtOnce) {
     EXPECT_EQ(2, PolledEventX());
 }
 
+TEST_F(Win32Driver, TabMovesBetweenTabStopControlsOfAWindow) {
+    HWND first = CreateWindowExW(0, L"BUTTON", L"one", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10, 80, 24, _a, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    HWND second = CreateWindowExW(0, L"BUTTON", L"two", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 40, 80, 24, _a,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetFocus(first);
+    ASSERT_EQ(first, GetFocus());
+    SendKey(VK_TAB, 0x0F, false);
+    SendKey(VK_TAB, 0x0F, true);
+    EXPECT_TRUE(PumpUntil([&] { return GetFocus() == second; }, 2000));
+}
+
 std::vector<std::pair<int, DWORD>> g_calls;
 void RecordCall(void* index, void*) {
     g_calls.emplace_back(static_cast<int>(reinterpret_cast<intptr_t>(index)), GetCurrentThreadId());
@@ -356,6 +368,13 @@ public:
             for (int i = 0; i < 300 && !callRan; ++i) Sleep(10);
             if (button == 0) {
                 PostMessageW(box, WM_CLOSE, 0, 0);
+            } else if (button == -1) {
+                // A real key press: Enter takes the default button.
+                SetForegroundWindow(box);
+                for (int i = 0; i < 100 && GetForegroundWindow() != box; ++i) Sleep(10);
+                SendKey(VK_RETURN, 0x1C, false);
+                SendKey(VK_RETURN, 0x1C, true);
+                hadButton = GetForegroundWindow() == box;
             } else {
                 HWND b = GetDlgItem(box, button);
                 hadButton = b != nullptr;
@@ -379,7 +398,7 @@ TEST_F(Win32Driver, ConfirmAndProceedReportTheButtonPressed) {
         bool proceed;
         int32_t expected;
     } cases[] = {
-        {IDOK, false, 1}, {IDCANCEL, false, 0}, {0, false, 0},
+        {IDOK, false, 1}, {IDCANCEL, false, 0}, {0, false, 0}, {-1, false, 1},
         {IDYES, true, 1}, {IDNO, true, 0},      {IDCANCEL, true, -1},
     };
     for (const Case& c : cases) {
