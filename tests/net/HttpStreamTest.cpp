@@ -16,6 +16,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// AddressSanitizer keeps freed blocks in quarantine, so resident memory says
+// nothing about what the code holds on to; the bound is checked elsewhere.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMeasureMemory = false;
+#else
+constexpr bool kMeasureMemory = true;
+#endif
+
 int64_t MillisSince(Clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
 }
@@ -205,7 +213,7 @@ TEST_F(HttpStreamTest, HugeBodyIsCountedInBoundedMemory) {
         if (++count % 100000 == 0) peak = std::max(peak, ResidentKb());
     }
     EXPECT_EQ(count, chunks * linesPerChunk + 1);
-    if (before > 0) {
+    if (kMeasureMemory && before > 0) {
         EXPECT_LT(peak - before, 16 * 1024) << "resident memory grew by " << (peak - before) << " KiB";
     }
 }
@@ -232,7 +240,7 @@ TEST_F(HttpStreamTest, HugeHeadsAreSkippedWithoutKeepingThem) {
     ASSERT_FALSE(s.IsNull());
     EXPECT_EQ(s->Eof(), 1);
     int64_t after = ResidentKb();
-    if (before > 0) {
+    if (kMeasureMemory && before > 0) {
         EXPECT_LT(after - before, 16 * 1024);
     }
 }
