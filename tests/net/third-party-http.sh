@@ -15,7 +15,10 @@ ip=127.0.43.200
 work=$(mktemp -d)
 server=
 cleanup() {
-  [[ -n $server ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [[ -n $server ]]; then
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,4 +39,6 @@ done
 xml=${VW_TEST_XML:-$work/result.xml}
 [[ -n $runner ]] && xml_arg="Z:$xml" || xml_arg=$xml
 export VW_THIRD_PARTY_HTTP=$ip/page.txt VW_THIRD_PARTY_LINES=$lines
-${runner:+"$runner"} "$exe" --gtest_filter='HttpThirdParty.*' --gtest_output="xml:$xml_arg"
+status=0
+${runner:+"$runner"} "$exe" --gtest_filter='HttpThirdParty.*' --gtest_output="xml:$xml_arg" || status=$?
+exit $status
