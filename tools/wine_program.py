@@ -230,6 +230,23 @@ class Program:
         else:
             xdo("click", 1)
 
+    def smallest_window(self, title):
+        """Of the visible windows with this title, the smallest: a message
+        box rather than the main window, should Wine ever report both."""
+        ids = xdo("search", "--all", "--onlyvisible", "--pid", self.pid, "--name", f"^{title}$",
+                  check_rc=False).split()
+        def area(w):
+            out = subprocess.run(["xwininfo", "-id", w], capture_output=True, text=True, timeout=20).stdout
+            size = {}
+            for line in out.splitlines():
+                key, _, value = line.strip().partition(":")
+                if key in ("Width", "Height"):
+                    size[key] = int(value)
+            return size.get("Width", 1 << 20) * size.get("Height", 1 << 20)
+        if not ids:
+            raise Failure(f"window {title!r} went away")
+        return min(ids, key=area)
+
     def focus(self, window):
         """Makes `window` the active one, so that keys go to it."""
         def active():
@@ -245,17 +262,29 @@ class Program:
 
     def answer_box(self, ok, timeout=30, wait=True):
         """Answers the message box with OK (Enter) or Cancel (Escape) and
-        returns when the key went out."""
-        box = self.find_window(BOX_TITLE, timeout)
-        self.focus(box)
-        xdo("key", "Return" if ok else "Escape")
-        sent = time.monotonic()
-        if not wait:
-            return sent
-        # The next question may already be up under the same title: wait for this one.
-        wait_for(lambda: box not in xdo("search", "--onlyvisible", "--pid", self.pid, "--name",
-                                        f"^{BOX_TITLE}$", check_rc=False).split(), 15, "the message box to close")
-        return sent
+        returns the time the key went out."""
+        self.find_window(BOX_TITLE, timeout)
+        box = self.smallest_window(BOX_TITLE)
+
+        def gone():
+            # The next question may already be up under the same title: watch this one.
+            return box not in xdo("search", "--onlyvisible", "--pid", self.pid, "--name", f"^{BOX_TITLE}$",
+                                  check_rc=False).split()
+        # A key that reaches a box in the moment it is being activated can
+        # be lost under Wine; press again only while the box is still the
+        # active window, so a repeat never lands in the main window.
+        for attempt in range(4):
+            self.focus(box)
+            xdo("key", "Return" if ok else "Escape")
+            sent = time.monotonic()
+            if not wait:
+                return sent
+            try:
+                wait_for(gone, 4, "the message box to close")
+                return sent
+            except Failure:
+                if attempt == 3:
+                    raise
 
 
 def start_persistent_wine():

@@ -44,12 +44,25 @@ ROW_HEIGHT = 13
 class WatchProgram(Program):
     """The program with the positions of its gadgets."""
 
+    def field_pixels(self, field):
+        ox, oy = self.client_origin()
+        x, y = ox + field[0] - 150, oy + field[1] - 12
+        return subprocess.run(["import", "-window", "root", "-crop", f"300x24+{x}+{y}", "ppm:-"],
+                              capture_output=True, timeout=30).stdout
+
     def fill(self, field, text):
-        """Replaces a text field's whole text, as a user would."""
+        """Replaces a text field's whole text, as a user would, and waits
+        until the field shows a change. The program pumps native input only
+        when its event queue is empty and handles one event per 200 ms, so
+        typed keys can wait for many seconds; a click sent before they are
+        handled could overtake them."""
+        before = self.field_pixels(field)
         self.click(field)
-        time.sleep(0.4)     # the click reaches the control at the next pump
+        time.sleep(0.4)
         xdo("key", "--clearmodifiers", "End", "shift+Home", "BackSpace")
         xdo("type", "--delay", 25, text)
+        wait_for(lambda: self.field_pixels(field) != before, 60, f"the field to show {text!r}", interval=0.5)
+        time.sleep(1.0)
 
     def list_item(self, index):
         # One row of the list box per record; the row height is that of
