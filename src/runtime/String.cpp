@@ -1,5 +1,7 @@
 #include "runtime/String.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -21,10 +23,80 @@ static constinit EmptyStringStorage s_empty;
 
 StringObject& StringObject::Empty() noexcept { return s_empty.object; }
 
+// Short strings are made and dropped by the hundred thousand when a page is
+// read line by line, and the Windows heap is slow at that. Their blocks are
+// kept in free lists by size class for reuse. Each block starts with a
+// header giving its class, so freeing needs nothing from the dead object.
+namespace {
+
+constexpr int32_t kClassUnits = 16;     // class k holds up to k * 16 units
+constexpr int32_t kPooledClasses = 17;  // lengths up to 256 units
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int32_t kPoolLimit = 0;  // let the sanitizer see every use after free
+#else
+constexpr int32_t kPoolLimit = 256;  // blocks kept per class
+#endif
+constexpr size_t kHeader = alignof(std::max_align_t);
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+
+struct StringPool {
+    FreeBlock* free[kPooledClasses] = {};
+    int32_t count[kPooledClasses] = {};
+    std::atomic_flag busy = ATOMIC_FLAG_INIT;  // objects stay on one thread, but be safe
+
+    void Lock() {
+        while (busy.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void Unlock() { busy.clear(std::memory_order_release); }
+};
+
+StringPool s_pool;
+
+size_t BlockSize(int32_t sizeClass, int32_t length) {
+    int32_t units = sizeClass < kPooledClasses ? sizeClass * kClassUnits : length;
+    return kHeader + sizeof(StringObject) + sizeof(char16_t) * static_cast<size_t>(units);
+}
+
+}  // namespace
+
 StringObject* StringObject::Allocate(int32_t length) {
     if (length < 0) RaiseRuntimeError("String too long");
-    void* memory = ::operator new(sizeof(StringObject) + sizeof(char16_t) * static_cast<size_t>(length));
-    return new (memory) StringObject(length);
+    int32_t sizeClass = (length + kClassUnits - 1) / kClassUnits;
+    if (sizeClass >= kPooledClasses) sizeClass = kPooledClasses;
+    void* block = nullptr;
+    if (sizeClass < kPooledClasses) {
+        s_pool.Lock();
+        if (FreeBlock* b = s_pool.free[sizeClass]) {
+            s_pool.free[sizeClass] = b->next;
+            --s_pool.count[sizeClass];
+            block = b;
+        }
+        s_pool.Unlock();
+    }
+    if (!block) block = ::operator new(BlockSize(sizeClass, length));
+    *static_cast<int32_t*>(block) = sizeClass;
+    return new (static_cast<char*>(block) + kHeader) StringObject(length);
+}
+
+void StringObject::operator delete(void* p) {
+    void* block = static_cast<char*>(p) - kHeader;
+    int32_t sizeClass = *static_cast<int32_t*>(block);
+    if (sizeClass < kPooledClasses) {
+        s_pool.Lock();
+        if (s_pool.count[sizeClass] < kPoolLimit) {
+            auto* b = static_cast<FreeBlock*>(block);
+            b->next = s_pool.free[sizeClass];
+            s_pool.free[sizeClass] = b;
+            ++s_pool.count[sizeClass];
+            block = nullptr;
+        }
+        s_pool.Unlock();
+    }
+    ::operator delete(block);
 }
 
 String StringObject::ToString() const { return String(Ref<StringObject>(const_cast<StringObject*>(this))); }

@@ -23,7 +23,7 @@ public:
 
     // Units are stored right after the object, so one allocation per string.
     static StringObject* Allocate(int32_t length);
-    static void operator delete(void* p) { ::operator delete(p); }
+    static void operator delete(void* p);
 
     static StringObject& Empty() noexcept;
 
