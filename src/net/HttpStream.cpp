@@ -29,6 +29,7 @@ Ref<TStream> THTTPStreamFactory::CreateStream(const Ref<Object>&, const String& 
     stream->WriteLine("GET " + resource + " HTTP/1.0");
     stream->WriteLine("Host: " + host);
     stream->WriteLine("");
+    stream->EndsWithPeerClose();
     SkipResponseHead(stream);
     return stream;
 }

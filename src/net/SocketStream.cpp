@@ -35,8 +35,8 @@ int32_t TSocketStream::Eof() {
         // a moment apart; reading ahead takes the bytes at once, so give the
         // close that moment to arrive before calling the connection idle.
         // Otherwise a page would now and then count one more (empty) line.
-        int32_t ready = _socket->WaitReadable(kSettleMillis);
-        if (ready == 0) return 0;
+        int32_t ready = _socket->WaitReadable(_endsWithClose ? g_receiveTimeout : kSettleMillis);
+        if (ready == 0 && !_endsWithClose) return 0;
         // Readable: data (which Refill takes without waiting) or the close.
         if (ready == 1 && Refill()) return 0;
     }

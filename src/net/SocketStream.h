@@ -25,7 +25,8 @@ public:
     // 1 once the stream is closed, or once the peer has closed (or the
     // receive time-out expired) and every byte has been read; in that case
     // the stream closes itself. With bytes buffered it answers at once;
-    // otherwise it waits at most kSettleMillis.
+    // otherwise it waits at most kSettleMillis, or, for a stream that ends
+    // with the peer's close, until more bytes or the close arrive.
     int32_t Eof() override;
     // Closes the socket too when the stream was made with auto-close.
     int32_t Close() override;
@@ -45,6 +46,11 @@ public:
     // The null object when the name does not resolve or the connection
     // cannot be made (refused, or not made in time).
     static Ref<TSocketStream> CreateClient(const String& host, int32_t port);
+
+    // For a reply that the peer ends by closing (an HTTP/1.0 body): Eof then
+    // waits for more bytes or the close, within the receive time-out, so a
+    // slow close can never count as one more, empty line.
+    void EndsWithPeerClose() { _endsWithClose = true; }
 
     // Bytes received but not yet read.
     int32_t Buffered() const { return _tail - _head; }
@@ -71,6 +77,7 @@ private:
     bool _ended = false;
     // The receive time-out has been given to the socket.
     bool _timeoutSet = false;
+    bool _endsWithClose = false;
 };
 
 class TSocketStreamFactory : public TStreamFactory {

@@ -151,6 +151,19 @@ TEST_F(HttpStreamTest, BodyCutMidLineKeepsThePartialLine) {
     EXPECT_EQ(Fetch(host), (Lines{"full line", "half a li"}));
 }
 
+TEST_F(HttpStreamTest, SlowCloseAddsNoEmptyLine) {
+    // The body's last line arrives well before the server closes: the count
+    // must not depend on how quickly the close follows.
+    ip = Ip(127, 0, 43, 40);
+    host = FormatDottedIp(ip);
+    server = std::make_unique<FakeServer>(ip, 80, [](platform::SocketHandle c, const std::string&) {
+        SendAll(c, "HTTP/1.0 200 OK\r\n\r\none\r\ntwo\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    ASSERT_TRUE(server->Ok());
+    EXPECT_EQ(Fetch(host), (Lines{"one", "two"}));
+}
+
 TEST_F(HttpStreamTest, SilentServerTimesOutInsteadOfHanging) {
     ip = Ip(127, 0, 43, 22);
     host = FormatDottedIp(ip);
