@@ -4,11 +4,18 @@
 // window; questions go to a scripted system driver.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#endif
+
 #include <deque>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "NetTestSupport.h"
 #include "TestPrinters.h"
@@ -280,6 +287,25 @@ TEST_F(WatcherTest, FailedSaveLeavesTheOldFile) {
     EXPECT_EQ(ReadFileBytes("autosave.dat"), before);
     EraseDirectory("autosave.dat.new");
 }
+
+#ifdef _WIN32
+TEST_F(WatcherTest, SaveWaitsBrieflyForAFileHeldByAnotherProgram) {
+    ThreadWatch::Create(Url("/a"), "A");
+    SaveList();
+    // Another program holds the file without sharing it, then lets go.
+    int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYRW);
+    ASSERT_GE(held, 0);
+    std::thread release([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        _close(held);
+    });
+    ThreadWatch::Create(Url("/b"), "B");
+    bool saved = SaveList();
+    release.join();
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nA\r\n3\r\n" + kHost + "/b\r\nB\r\n5\r\n");
+}
+#endif
 
 TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
     Ref<ThreadWatch> a = ThreadWatch::Create(Url("/a"), "A");
