@@ -21,6 +21,7 @@ import tempfile
 import time
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
 from wine_program import Display, Program, record_file, start_persistent_wine  # noqa: E402

@@ -21,6 +21,7 @@ import time
 import xml.etree.ElementTree as ET
 
 SOURCE_DIR = os.environ.get("VW_SOURCE_DIR") or os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
 from wine_program import (Display, Failure, Program, check, record_file, start_persistent_wine,  # noqa: E402
