@@ -24,7 +24,7 @@ SOURCE_DIR = os.environ.get("VW_SOURCE_DIR") or os.path.abspath(os.path.join(os.
 sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import (Display, Failure, Program, check, record_file, start_persistent_wine,  # noqa: E402
+from wine_program import (WINE_RUN, WINDOW_TITLE, Display, Failure, Program, check, record_file, start_persistent_wine,  # noqa: E402
                           wait_for, xdo)
 
 BIN_DIR = os.environ.get("VW_BIN_DIR", os.path.join(SOURCE_DIR, "build", "win64", "bin"))
@@ -45,25 +45,40 @@ ROW_HEIGHT = 13
 class WatchProgram(Program):
     """The program with the positions of its gadgets."""
 
-    def field_pixels(self, field):
-        ox, oy = self.client_origin()
-        x, y = ox + field[0] - 150, oy + field[1] - 12
-        return subprocess.run(["import", "-window", "root", "-crop", f"300x24+{x}+{y}", "ppm:-"],
-                              capture_output=True, timeout=30).stdout
+    def field_texts(self):
+        """What the text fields hold, by their y position in the window."""
+        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "read_fields.exe"), WINDOW_TITLE],
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        texts = {}
+        for line in r.stdout.decode("utf-8", "replace").splitlines():
+            y, _, text = line.rstrip("\r").partition(" ")
+            if y.lstrip("-").isdigit():
+                texts[int(y)] = text
+        return texts
+
+    def field_text(self, field):
+        return self.field_texts().get(field[1] - 12)
 
     def fill(self, field, text):
         """Replaces a text field's whole text, as a user would, and waits
-        until the field shows a change. The program pumps native input only
-        when its event queue is empty and handles one event per 200 ms, so
-        typed keys can wait for many seconds; a click sent before they are
-        handled could overtake them."""
-        before = self.field_pixels(field)
-        self.click(field)
-        time.sleep(0.4)
-        xdo("key", "--clearmodifiers", "End", "shift+Home", "BackSpace")
-        xdo("type", "--delay", 25, text)
-        wait_for(lambda: self.field_pixels(field) != before, 60, f"the field to show {text!r}", interval=0.5)
-        time.sleep(1.0)
+        until the field holds exactly that text. The program pumps native
+        input only when its event queue is empty and handles one event per
+        200 ms, so typed keys can wait for seconds; under load Wine may also
+        drop keys that race the focus change of the click, so the typing is
+        repeated until the field holds the text."""
+        for attempt in range(4):
+            self.click(field)
+            time.sleep(0.6 + attempt)
+            xdo("key", "--clearmodifiers", "End", "shift+Home", "BackSpace")
+            xdo("type", "--delay", 25, text)
+            try:
+                wait_for(lambda: self.field_text(field) == text, 15 + 10 * attempt,
+                         f"the field to hold {text!r}", interval=0.5)
+                break
+            except Failure:
+                if attempt == 3:
+                    raise Failure(f"the field holds {self.field_text(field)!r}, not {text!r}")
+        time.sleep(0.5)
 
     def list_item(self, index):
         # One row of the list box per record; the row height is that of
