@@ -305,6 +305,18 @@ TEST_F(WatcherTest, SaveWaitsBrieflyForAFileHeldByAnotherProgram) {
     EXPECT_TRUE(saved);
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nA\r\n3\r\n" + kHost + "/b\r\nB\r\n5\r\n");
 }
+
+TEST_F(WatcherTest, AFileThatCannotBeReadAtStartUpIsNotEmptied) {
+    std::string stored = std::string(kHost) + "/a\r\nA\r\n3\r\n";
+    WriteFileBytes("autosave.dat", stored);
+    // Held so that others may write but not read it.
+    int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYRD);
+    ASSERT_GE(held, 0);
+    LoadList();
+    _close(held);
+    EXPECT_EQ(ThreadList->Count(), 0);
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
+}
 #endif
 
 TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
