@@ -124,77 +124,57 @@ int32_t TXEndianStream::WriteShort(int32_t n) {
 
 namespace {
 
-template <class T>
-void ToImage(uint8_t* b, T v) {
-    std::memcpy(b, &v, sizeof(T));
+// A value's little-endian byte image, reversed through the stream's own
+// swap operations, and back.
+void Reverse(TXEndianStream& stream, uint8_t* b, size_t size) {
+    if (size == 4) stream.Swap4(b);
+    else stream.Swap8(b);
 }
 
 template <class T>
-T FromImage(const uint8_t* b) {
+T ReadReversed(TXEndianStream& stream) {
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+    uint8_t b[sizeof(T)];
+    stream.ReadBytes(b, sizeof(T));
+    Reverse(stream, b, sizeof(T));
     T v;
     std::memcpy(&v, b, sizeof(T));
     return v;
 }
 
+template <class T>
+void WriteReversed(TXEndianStream& stream, T v) {
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+    uint8_t b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    Reverse(stream, b, sizeof(T));
+    stream.WriteBytes(b, sizeof(T));
+}
+
 }  // namespace
 
-int32_t TXEndianStream::ReadInt() {
-    uint8_t b[4];
-    ReadBytes(b, 4);
-    Swap4(b);
-    return FromImage<int32_t>(b);
-}
+int32_t TXEndianStream::ReadInt() { return ReadReversed<int32_t>(*this); }
+int64_t TXEndianStream::ReadLong() { return ReadReversed<int64_t>(*this); }
+float TXEndianStream::ReadFloat() { return ReadReversed<float>(*this); }
+double TXEndianStream::ReadDouble() { return ReadReversed<double>(*this); }
 
 int32_t TXEndianStream::WriteInt(int32_t n) {
-    uint8_t b[4];
-    ToImage(b, n);
-    Swap4(b);
-    WriteBytes(b, 4);
+    WriteReversed(*this, n);
     return 0;
-}
-
-int64_t TXEndianStream::ReadLong() {
-    uint8_t b[8];
-    ReadBytes(b, 8);
-    Swap8(b);
-    return FromImage<int64_t>(b);
 }
 
 int32_t TXEndianStream::WriteLong(int64_t n) {
-    uint8_t b[8];
-    ToImage(b, n);
-    Swap8(b);
-    WriteBytes(b, 8);
+    WriteReversed(*this, n);
     return 0;
-}
-
-float TXEndianStream::ReadFloat() {
-    uint8_t b[4];
-    ReadBytes(b, 4);
-    Swap4(b);
-    return FromImage<float>(b);
 }
 
 int32_t TXEndianStream::WriteFloat(float n) {
-    uint8_t b[4];
-    ToImage(b, n);
-    Swap4(b);
-    WriteBytes(b, 4);
+    WriteReversed(*this, n);
     return 0;
 }
 
-double TXEndianStream::ReadDouble() {
-    uint8_t b[8];
-    ReadBytes(b, 8);
-    Swap8(b);
-    return FromImage<double>(b);
-}
-
 int32_t TXEndianStream::WriteDouble(double n) {
-    uint8_t b[8];
-    ToImage(b, n);
-    Swap8(b);
-    WriteBytes(b, 8);
+    WriteReversed(*this, n);
     return 0;
 }
 
