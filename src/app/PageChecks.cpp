@@ -1,0 +1,76 @@
+#include "app/PageChecks.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/FetchQueue.h"
+
+namespace {
+
+std::vector<CheckLine*>& Lines() {
+    static std::vector<CheckLine*> lines;
+    return lines;
+}
+
+}  // namespace
+
+CheckLine::CheckLine() { Lines().push_back(this); }
+
+CheckLine::~CheckLine() { Lines().erase(std::find(Lines().begin(), Lines().end(), this)); }
+
+void CheckLine::Ask(const String& streamURL, Answer answer) {
+    Asked asked;
+    asked.answer = std::move(answer);
+    if (TrimText(StreamHost(streamURL)).IsEmpty()) {
+        // "http::" alone would reach the local machine on some systems.
+        asked.done = true;
+        asked.page.failure = "the address names no host";
+    } else {
+        asked.ticket = PageFetches().Submit(streamURL.ToBytes8());
+    }
+    _asks.push_back(std::move(asked));
+}
+
+bool CheckLine::Deliver(uint64_t ticket, net::PageLines& page) {
+    for (Asked& asked : _asks) {
+        if (asked.ticket != ticket || asked.done) continue;
+        asked.done = true;
+        asked.page = std::move(page);
+        return true;
+    }
+    return false;
+}
+
+void CheckLine::AnswerDue() {
+    while (!_asks.empty() && _asks.front().done) {
+        Asked asked = std::move(_asks.front());
+        _asks.pop_front();
+        asked.answer(asked.page);
+    }
+}
+
+void AnswerFinishedChecks() {
+    for (FetchQueue::Finished& finished : PageFetches().TakeFinished()) {
+        // Results of a line that no longer exists are dropped.
+        for (CheckLine* line : Lines())
+            if (line->Deliver(finished.ticket, finished.page)) break;
+    }
+    // An answer may ask a question, during which nothing else of the
+    // program runs, so the list of lines cannot change under this loop.
+    for (CheckLine* line : std::vector<CheckLine*>(Lines())) line->AnswerDue();
+}
+
+void WaitForChecks(int32_t millis) { PageFetches().WaitForFinished(millis); }
+
+String StreamHost(const String& streamURL) {
+    int32_t start = streamURL.IndexOf("::");
+    String path = start < 0 ? streamURL : streamURL.Slice(start + 2, streamURL.Length());
+    int32_t end = path.Length();
+    for (int32_t i = 0; i < path.Length(); ++i) {
+        if (path[i] == u'/' || path[i] == u':') {
+            end = i;
+            break;
+        }
+    }
+    return path.Slice(0, end);
+}
