@@ -39,7 +39,11 @@ PageLines CountPageLines(const std::string& url, const FetchLimits& limits) {
     std::string host = hostport.substr(0, hostport.find(':'));
     int port = hostport.find(':') == std::string::npos ? 80 : std::atoi(hostport.c_str() + hostport.find(':') + 1);
     std::vector<uint32_t> ips;
-    if (host.empty() || !platform::ResolveHostName(host, ips) || ips.empty()) {
+    static std::mutex resolving;  // the platform's look-up is not thread-safe
+    std::unique_lock<std::mutex> lock(resolving);
+    bool resolved = !host.empty() && platform::ResolveHostName(host, ips) && !ips.empty();
+    lock.unlock();
+    if (!resolved) {
         r.failure = "the host name " + host + " is not known";
         return r;
     }
