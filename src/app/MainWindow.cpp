@@ -57,8 +57,7 @@ void FinishAdd(const String& url, const String& name, const net::PageLines& page
         if (GetGadgetText(NameField) == name) PutGadgetText(NameField, "name");
     } else {
         // The fields keep what was typed, so it can be corrected.
-        Notify(String("Could not add ") + name + ": " +
-               String::FromBytes8(page.failure.data(), static_cast<int32_t>(page.failure.size())) + ".");
+        Notify(String("Could not add ") + name + ": " + FailureText(page) + ".");
     }
     CommandGadget(URLField);
     SaveList();

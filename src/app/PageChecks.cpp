@@ -62,6 +62,10 @@ void AnswerFinishedChecks() {
 
 void WaitForChecks(int32_t millis) { PageFetches().WaitForFinished(millis); }
 
+String FailureText(const net::PageLines& page) {
+    return String::FromBytes8(page.failure.data(), static_cast<int32_t>(page.failure.size()));
+}
+
 String StreamHost(const String& streamURL) {
     int32_t start = streamURL.IndexOf("::");
     String path = start < 0 ? streamURL : streamURL.Slice(start + 2, streamURL.Length());

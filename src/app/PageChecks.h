@@ -44,5 +44,8 @@ void AnswerFinishedChecks();
 // Returns when a fetch has finished, or after `millis`.
 void WaitForChecks(int32_t millis);
 
+// Why a fetch failed, as text for messages.
+String FailureText(const net::PageLines& page);
+
 // The host part of a stream URL ("http::host:80/path" gives "host").
 String StreamHost(const String& streamURL);

@@ -76,8 +76,7 @@ void ThreadWatch::remove() {
 
 void ThreadWatch::ReportFailure(const net::PageLines& page) {
     Say(String("Failed to connect to ") + name + ".");
-    Say(String("Reason: ") + String::FromBytes8(page.failure.data(), static_cast<int32_t>(page.failure.size())) +
-        ".");
+    Say(String("Reason: ") + FailureText(page) + ".");
 }
 
 void ThreadWatch::ApplyCheck(const net::PageLines& page) {
