@@ -13,7 +13,7 @@ namespace {
 
 // The longest the window waits for attention: well inside the 100 ms in
 // which a window must answer, and idle pumping stays cheap.
-constexpr int32_t kAttendMillis = 20;
+constexpr int32_t kAttendMillis = 50;
 
 std::vector<Ref<ThreadWatch>> ListedRecords() {
     std::vector<Ref<ThreadWatch>> records;

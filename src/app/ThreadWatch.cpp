@@ -96,11 +96,15 @@ void ThreadWatch::ApplyCheck(const net::PageLines& page) {
 namespace {
 
 void ListStored(const std::vector<StoredPage>& pages) {
+    // A visible list box repaints with every row added; hidden, hundreds of
+    // rows go in at once.
+    HideGadget(LinkBox);
     for (const StoredPage& page : pages) {
         // The empty line after the last record gives an entry with no
         // address, which names no page.
         if (!page.url.IsEmpty()) ThreadWatch::Listed(page.url, page.name, page.length);
     }
+    ShowGadget(LinkBox);
 }
 
 }  // namespace

@@ -164,6 +164,14 @@ class Results:
               ("" if failure is None else f"\n         {failure}"), flush=True)
         return failure is None
 
+    def run_steps(self, steps):
+        """Runs (name, function) steps in order until one fails; the rest
+        count as failed, not reached."""
+        for i, (name, fn) in enumerate(steps):
+            if not self.run(name, fn):
+                self.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
+                return
+
     def skip_rest(self, names, why):
         for name in names:
             self.cases.append((name, 0.0, f"not reached: {why}"))
@@ -328,10 +336,7 @@ def user_session(work, env, server, browser, results):
              ("session_double_click_opens_typed_address", open_by_double_click),
              ("session_close_window_exits_0", close_window)]
     try:
-        for i, (name, fn) in enumerate(steps):
-            if not results.run(name, fn):
-                results.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
-                break
+        results.run_steps(steps)
     finally:
         if prog.proc.poll() is None:
             with open(os.path.join(folder, "stdout-tail.txt"), "w") as f:
@@ -488,10 +493,7 @@ def busy_window(work, env, server, slow, results):
              ("busy_window_add_and_remove_during_cycle", add_and_remove_during_cycle),
              ("busy_window_answers_during_cycle", during_cycle)]
     try:
-        for i, (name, fn) in enumerate(steps):
-            if not results.run(name, fn):
-                results.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
-                break
+        results.run_steps(steps)
     finally:
         probe.stop()
         prog.kill()
