@@ -6,6 +6,21 @@
 
 FetchQueue::~FetchQueue() { Stop(1000); }
 
+void FetchQueue::AddWorker() {
+    ++_running;
+    _workers.emplace_back(&FetchQueue::Work, this);
+}
+
+void FetchQueue::StartWorkers() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    while (!_stopping && _running < kParallelFetches) AddWorker();
+}
+
+bool FetchQueue::Outstanding() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return !_jobs.empty() || _fetching > 0 || !_finished.empty();
+}
+
 uint64_t FetchQueue::Submit(std::string streamUrl8) {
     std::lock_guard<std::mutex> lock(_mutex);
     uint64_t ticket = _nextTicket++;
@@ -15,12 +30,8 @@ uint64_t FetchQueue::Submit(std::string streamUrl8) {
         return ticket;
     }
     _jobs.emplace_back(ticket, std::move(streamUrl8));
-    if (static_cast<int32_t>(_jobs.size()) > _idle && _running < kParallelFetches) {
-        ++_running;
-        _workers.emplace_back(&FetchQueue::Work, this);
-    } else {
-        _jobReady.notify_one();
-    }
+    if (static_cast<int32_t>(_jobs.size()) > _idle && _running < kParallelFetches) AddWorker();
+    else _jobReady.notify_one();
     return ticket;
 }
 
@@ -43,9 +54,11 @@ void FetchQueue::Work() {
         if (_stopping) break;
         auto [ticket, url] = std::move(_jobs.front());
         _jobs.pop_front();
+        ++_fetching;
         lock.unlock();
         net::PageLines page = net::CountPageLines(url);
         lock.lock();
+        --_fetching;
         _finished.push_back({ticket, std::move(page)});
         _finishedReady.notify_all();
     }

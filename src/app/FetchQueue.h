@@ -30,6 +30,11 @@ public:
 
     ~FetchQueue();
 
+    // Starts every worker now rather than with the first fetches, so the
+    // window is not held up while threads come up in the middle of its work.
+    void StartWorkers();
+    // True while a fetch is queued, running or finished but not taken.
+    bool Outstanding();
     // Queues a fetch; the ticket names its result.
     uint64_t Submit(std::string streamUrl8);
     // The results finished since the last call, in the order they finished.
@@ -42,13 +47,15 @@ public:
 
 private:
     void Work();
+    void AddWorker();
 
     std::mutex _mutex;
     std::condition_variable _jobReady, _finishedReady, _workerEnded;
     std::deque<std::pair<uint64_t, std::string>> _jobs;
     std::vector<Finished> _finished;
     std::vector<std::thread> _workers;
-    int32_t _idle = 0;
+    int32_t _idle = 0;      // workers waiting for a job
+    int32_t _fetching = 0;  // workers inside a fetch
     int32_t _running = 0;
     uint64_t _nextTicket = 1;
     bool _stopping = false;

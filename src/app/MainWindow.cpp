@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/Autosave.h"
+#include "app/FetchQueue.h"
 #include "app/MainLoop.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
@@ -100,6 +101,7 @@ void InitApplication() {
 
 void MainBody() {
     InitApplication();
+    PageFetches().StartWorkers();
     ThreadList = New<TList>();
     MainWindow = NewWindowGadget("Vostle Watch", 100, 100, 500, 400, nullptr, WINSTYLE_TITLEBAR | WINSTYLE_RESIZABLE);
     LimitWindowMinimum(MainWindow, 500, 400);
