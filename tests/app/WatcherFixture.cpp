@@ -73,8 +73,10 @@ void PageServer::Answer(platform::SocketHandle client) {
          !_stop && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     nettest::SendAll(client, answer);
-    platform::CloseSocket(client);
+    // Before the close, which ends the body: the client cannot start its
+    // next request while this one still counts.
     --_atOnce;
+    platform::CloseSocket(client);
 }
 
 int32_t ScriptedDriver::Confirm(const String& text, int32_t) {
