@@ -59,7 +59,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
             try {
                 record->function(record->argument1, record->argument2);
             } catch (...) {
-                if (!g_pendingError) g_pendingError = std::current_exception();
+                KeepNativeCallbackError();
             }
             record->released = 1;
             delete record;
@@ -158,6 +158,18 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM lparam, LPARAM data)
 }  // namespace
 
 DWORD MainThreadId() { return g_mainThread; }
+
+void KeepNativeCallbackError() {
+    // The first error wins; later ones are consequences of it.
+    if (!g_pendingError) g_pendingError = std::current_exception();
+}
+
+void ForgetHoveredWindow(HWND window) {
+    if (!window || window != g_hovered) return;
+    g_hovered = nullptr;
+    g_hoveredSource = Ref<Object>();
+    ApplyPointer();
+}
 
 TWin32SystemDriver::TWin32SystemDriver() {
     if (g_started) return;

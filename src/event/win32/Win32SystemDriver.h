@@ -34,3 +34,12 @@ int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam);
 
 // The thread that created the driver.
 DWORD MainThreadId();
+
+// For the catch block of a native callback (window procedure, hook): an
+// error must not unwind through the system's frames, so it is kept and
+// raised by the pump once the system has returned.
+void KeepNativeCallbackError();
+
+// A window that goes away stops being the hovered one, without a
+// "MouseLeave" that would name its freed source.
+void ForgetHoveredWindow(HWND window);

@@ -71,6 +71,36 @@ ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
     return RegisterClassExW(&wc);
 }
 
+bool Usable(HWND w) { return IsWindowEnabled(w) && IsWindowVisible(w); }
+
+struct ButtonSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindUsableButton(HWND w, LPARAM data) {
+    auto* search = reinterpret_cast<ButtonSearch*>(data);
+    if (GetDlgCtrlID(w) != search->id || !Usable(w) || !TWindowsGUIDriver::GadgetOf(w)) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+// Enter and Escape arrive as a click command of the OK or Cancel id.
+bool IsDialogKeyCommand(WPARAM wparam) {
+    return HIWORD(wparam) == BN_CLICKED && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL);
+}
+
+// The command names the first direct child of the id, or none when the
+// buttons sit in a client window. A disabled or hidden button must not
+// answer: the first usable button of that id among all descendants does, in
+// creation order. Null when there is none.
+HWND UsableButton(HWND window, int id, HWND named) {
+    if (named && Usable(named)) return named;
+    ButtonSearch search{id, nullptr};
+    EnumChildWindows(window, FindUsableButton, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Calls the kept procedure of a taken-over window, or the default one.
 LRESULT PassOn(const Ref<TWindowsGadget>& g, LRESULT r, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                bool defaultWhenZero) {
@@ -329,7 +359,36 @@ void TWindowsGUIDriver::SystemEmitOSEvent(HWND hwnd, UINT msg, WPARAM wparam, LP
     --EmitDepth;
 }
 
+// Errors raised by hook functions inside the window procedure or the hooks
+// are kept for the pump instead of unwinding through the system's frames.
 LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    try {
+        return HandleMessage(hwnd, msg, wparam, lparam);
+    } catch (...) {
+        KeepNativeCallbackError();
+        return 0;
+    }
+}
+
+LRESULT CALLBACK TWindowsGUIDriver::KeyboardProc(int code, WPARAM key, LPARAM flags) {
+    try {
+        if (code >= 0 && HandleKey(key, flags)) return 1;
+    } catch (...) {
+        KeepNativeCallbackError();
+    }
+    return CallNextHookEx(KeyboardHook, code, key, flags);
+}
+
+LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM msg, LPARAM info) {
+    try {
+        if (code >= 0) HandleMouse(static_cast<UINT>(msg), reinterpret_cast<MOUSEHOOKSTRUCT*>(info));
+    } catch (...) {
+        KeepNativeCallbackError();
+    }
+    return CallNextHookEx(MouseHook, code, msg, info);
+}
+
+LRESULT TWindowsGUIDriver::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
     case WM_SIZE: {
         Ref<TWindowsGadget> g = GadgetOf(hwnd);
@@ -365,9 +424,14 @@ LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wpa
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL: {
-        Ref<TWindowsGadget> g = lparam ? GadgetOf(reinterpret_cast<HWND>(lparam)) : GadgetOf(hwnd);
-        if (!g && lparam) {
-            Ref<TWindowsGadget> p = GadgetOf(GetParent(reinterpret_cast<HWND>(lparam)));
+        HWND control = reinterpret_cast<HWND>(lparam);
+        if (msg == WM_COMMAND && IsDialogKeyCommand(wparam)) {
+            control = UsableButton(hwnd, LOWORD(wparam), control);
+            if (!control) return 0;  // no button answers the key
+        }
+        Ref<TWindowsGadget> g = control ? GadgetOf(control) : GadgetOf(hwnd);
+        if (!g && control) {
+            Ref<TWindowsGadget> p = GadgetOf(GetParent(control));
             if (p && p->Class() == KIND_TABBER) g = p;
         }
         if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
@@ -376,11 +440,17 @@ LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wpa
     }
     case WM_NOTIFY: {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
-        Ref<TWindowsGadget> g = hdr ? GadgetOf(hdr->hwndFrom) : Ref<TWindowsGadget>();
-        if (!g) break;
-        if (static_cast<int>(hdr->code) == -530 && g->_wstrTooltip) {
-            reinterpret_cast<NMTTDISPINFOW*>(lparam)->lpszText = g->_wstrTooltip;
+        if (!hdr) break;
+        if (hdr->code == TTN_GETDISPINFOW) {
+            // A tool registered by its handle is asked for by that handle;
+            // the asking window is the tooltip.
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
+            HWND tool = (info->uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(hdr->idFrom) : hdr->hwndFrom;
+            Ref<TWindowsGadget> owner = GadgetOf(tool);
+            if (owner && owner->_wstrTooltip) info->lpszText = owner->_wstrTooltip;
         }
+        Ref<TWindowsGadget> g = GadgetOf(hdr->hwndFrom);
+        if (!g) break;
         return g->OnNotify(wparam, lparam);
     }
     case WM_SETCURSOR:
@@ -433,77 +503,66 @@ LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wpa
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-LRESULT CALLBACK TWindowsGUIDriver::KeyboardProc(int code, WPARAM key, LPARAM flags) {
-    if (code >= 0) {
-        if (key == VK_RETURN) {
-            HWND focus = GetFocus();
-            wchar_t cls[16] = {};
-            if (focus && GetClassNameW(focus, cls, 16) > 0 && lstrcmpiW(cls, L"EDIT") == 0) {
-                SetFocus(GetParent(focus));
-            }
-        }
-        Ref<TEvent> ev = FindHotKeyEvent(static_cast<int32_t>(key), CurrentModifiers(),
-                                         reinterpret_cast<intptr_t>(GetForegroundWindow()));
-        if (ev) {
-            Ref<TGadget> src = Cast<TGadget>(ev->source);
-            if (!(src && (src->State() & GSTATE_DISABLED))) {
-                if ((static_cast<uint32_t>(flags) & 0x80000000u) == 0) ev->Emit();
-                return 1;
-            }
+bool TWindowsGUIDriver::HandleKey(WPARAM key, LPARAM flags) {
+    if (key == VK_RETURN) {
+        HWND focus = GetFocus();
+        wchar_t cls[16] = {};
+        if (focus && GetClassNameW(focus, cls, 16) > 0 && lstrcmpiW(cls, L"EDIT") == 0) {
+            SetFocus(GetParent(focus));
         }
     }
-    return CallNextHookEx(KeyboardHook, code, key, flags);
+    Ref<TEvent> ev = FindHotKeyEvent(static_cast<int32_t>(key), CurrentModifiers(),
+                                     reinterpret_cast<intptr_t>(GetForegroundWindow()));
+    if (!ev) return false;
+    Ref<TGadget> src = Cast<TGadget>(ev->source);
+    if (src && (src->State() & GSTATE_DISABLED)) return false;
+    if ((static_cast<uint32_t>(flags) & 0x80000000u) == 0) ev->Emit();
+    return true;
 }
 
-LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM wmsg, LPARAM info) {
-    UINT msg = static_cast<UINT>(wmsg);
-    if (code >= 0 && msg >= 0x200 && msg <= 0x20A) {
-        MOUSEHOOKSTRUCT* mh = reinterpret_cast<MOUSEHOOKSTRUCT*>(info);
-        POINT pt = mh->pt;
-        HWND hwnd = mh->hwnd;
-        int button = 0;
-        bool down = false;
-        switch (msg) {
-        case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: button = 1; down = true; msg = WM_LBUTTONDOWN; break;
-        case WM_LBUTTONUP: button = 1; break;
-        case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: button = 2; down = true; msg = WM_RBUTTONDOWN; break;
-        case WM_RBUTTONUP: button = 2; break;
-        case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: button = 3; down = true; msg = WM_MBUTTONDOWN; break;
-        case WM_MBUTTONUP: button = 3; break;
-        default: break;
-        }
-        if (button) ButtonDown[button] = down;
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (g) {
-            ScreenToClient(hwnd, &pt);
-            if (button && !down && MouseDownGadgets[button - 1]) {
-                Ref<TGadget> dragged = MouseDownGadgets[button - 1];
-                MouseDownGadgets[button - 1] = nullptr;
-                EmitGuiEvent(0x200B, g, button, 0, pt.x, pt.y, dragged);
-            }
-            if (g->sensitivity & SENSE_MOUSE) {
-                WPARAM mods = 0;
-                if (ButtonDown[1]) mods |= 1;
-                if (ButtonDown[2]) mods |= 2;
-                if (GetKeyState(VK_SHIFT) < 0) mods |= 4;
-                if (GetKeyState(VK_CONTROL) < 0) mods |= 8;
-                if (ButtonDown[3]) mods |= 0x10;
-                LPARAM packed = static_cast<LPARAM>(((static_cast<uint32_t>(pt.y) & 0xFFFF) << 16) |
-                                                    (static_cast<uint32_t>(pt.x) & 0xFFFF));
-                if (msg == WM_MOUSEMOVE) {
-                    if (packed != g->_oldcursorlp) {
-                        g->_oldcursorlp = packed;
-                        SystemEmitOSEvent(hwnd, msg, mods, packed, g);
-                    }
-                } else if (button && !down && CaptureReleased) {
-                    EmitGuiEvent(EventMouseUp, g, button);
-                } else if (button) {
-                    SystemEmitOSEvent(hwnd, msg, mods, packed, g);
-                }
-            }
-        }
+void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
+    if (msg < 0x200 || msg > 0x20A) return;
+    POINT pt = mh->pt;
+    HWND hwnd = mh->hwnd;
+    int button = 0;
+    bool down = false;
+    switch (msg) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: button = 1; down = true; msg = WM_LBUTTONDOWN; break;
+    case WM_LBUTTONUP: button = 1; break;
+    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: button = 2; down = true; msg = WM_RBUTTONDOWN; break;
+    case WM_RBUTTONUP: button = 2; break;
+    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: button = 3; down = true; msg = WM_MBUTTONDOWN; break;
+    case WM_MBUTTONUP: button = 3; break;
+    default: break;
     }
-    return CallNextHookEx(MouseHook, code, wmsg, info);
+    if (button) ButtonDown[button] = down;
+    Ref<TWindowsGadget> g = GadgetOf(hwnd);
+    if (!g) return;
+    ScreenToClient(hwnd, &pt);
+    if (button && !down && MouseDownGadgets[button - 1]) {
+        Ref<TGadget> dragged = MouseDownGadgets[button - 1];
+        MouseDownGadgets[button - 1] = nullptr;
+        EmitGuiEvent(0x200B, g, button, 0, pt.x, pt.y, dragged);
+    }
+    if (!(g->sensitivity & SENSE_MOUSE)) return;
+    WPARAM mods = 0;
+    if (ButtonDown[1]) mods |= 1;
+    if (ButtonDown[2]) mods |= 2;
+    if (GetKeyState(VK_SHIFT) < 0) mods |= 4;
+    if (GetKeyState(VK_CONTROL) < 0) mods |= 8;
+    if (ButtonDown[3]) mods |= 0x10;
+    LPARAM packed =
+        static_cast<LPARAM>(((static_cast<uint32_t>(pt.y) & 0xFFFF) << 16) | (static_cast<uint32_t>(pt.x) & 0xFFFF));
+    if (msg == WM_MOUSEMOVE) {
+        if (packed != g->_oldcursorlp) {
+            g->_oldcursorlp = packed;
+            SystemEmitOSEvent(hwnd, msg, mods, packed, g);
+        }
+    } else if (button && !down && CaptureReleased) {
+        EmitGuiEvent(EventMouseUp, g, button);
+    } else if (button) {
+        SystemEmitOSEvent(hwnd, msg, mods, packed, g);
+    }
 }
 
 void InitWin32Gui() {

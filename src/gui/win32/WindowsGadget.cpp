@@ -1,6 +1,7 @@
 // The base of every native gadget: binding to its window, events, focus,
 // visibility, text, fonts, tooltips and batched resizing.
 #include "event/Event.h"
+#include "event/win32/Win32SystemDriver.h"
 #include "gui/win32/WindowsGui.h"
 
 TWindowsGadget::~TWindowsGadget() {
@@ -354,10 +355,18 @@ int32_t TWindowsGadget::Free() {
     if (_hwnd) {
         HWND h = _hwnd;
         DeSensitize();
+        // The kept procedure still serves the destruction messages.
         DestroyWindow(h);
         TWindowsGUIDriver::RemoveHwnd(h);
+        ForgetHoveredWindow(h);
     }
-    if (_hwndclient) TWindowsGUIDriver::RemoveHwnd(_hwndclient);
+    if (_hwndclient) {
+        TWindowsGUIDriver::RemoveHwnd(_hwndclient);
+        ForgetHoveredWindow(_hwndclient);
+    }
+    // A freed gadget acts on no window: its handles may be reused.
+    _hwnd = _hwndclient = nullptr;
+    _proc = nullptr;
     if (_hbrush) DeleteObject(_hbrush);
     if (_hbitmap) DeleteObject(_hbitmap);
     if (_bitmap) DeleteObject(_bitmap);

@@ -59,6 +59,13 @@ public:
     static void CloseThemeHandle(HANDLE theme);
     static void CreateExplorerStyleGadgets(int32_t flag);
     static HWND GetActiveHwnd();
+
+private:
+    // The work of ClassWndProc and the two hooks, run inside their error
+    // barrier. HandleKey tells whether the key is swallowed.
+    static LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+    static bool HandleKey(WPARAM key, LPARAM flags);
+    static void HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* info);
 };
 
 // Driver globals.

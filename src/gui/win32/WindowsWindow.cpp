@@ -77,8 +77,10 @@ Ref<TWindowsWindow> TWindowsWindow::Create(const Ref<TGadget>& group, int32_t st
     if (style & WINSTYLE_STATUS) {
         _status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", 0x50000000, 0, 0, 0, 0, hwnd, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
-        client = CreateWindowExW(0, TWindowsGUIDriver::ClassName(), L"", 0x56000000, 0, 0, 0, 0, hwnd, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+        // A control parent, so that the dialog keys (Tab, Enter, Escape)
+        // find the controls inside it.
+        client = CreateWindowExW(WS_EX_CONTROLPARENT, TWindowsGUIDriver::ClassName(), L"", 0x56000000, 0, 0, 0, 0,
+                                 hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowPos(_status, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     Register(KIND_WINDOW, hwnd, client, 0);
@@ -146,7 +148,8 @@ int32_t TWindowsWindow::State() {
 }
 
 BOOL CALLBACK TWindowsWindow::EnumChildProc(HWND hwnd, LPARAM result) {
-    if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP) {
+    // A hidden or disabled control cannot take the focus.
+    if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
         *reinterpret_cast<HWND*>(result) = hwnd;
         return FALSE;
     }
@@ -393,6 +396,7 @@ int32_t TWindowsWindow::Free() {
         _menu = nullptr;
     }
     TWindowsGadget::Free();
-    _hmenu = nullptr;  // destroyed with its window
+    _hmenu = nullptr;  // destroyed with its window, like the status bar
+    _status = nullptr;
     return 0;
 }
