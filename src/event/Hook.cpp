@@ -51,7 +51,7 @@ Ref<Object> CallHooks(int32_t id, const Ref<Object>& data) {
 void DropHook(int32_t id, HookFunction func, const Ref<Object>& context) {
     if (!ValidId(id)) return;
     for (Ref<THook>* slot = &HookTable()[id]; *slot; slot = &(*slot)->succ) {
-        THook* link = slot->Get();
+        Ref<THook> link = *slot;  // the slot may hold the last reference
         if (link->func == func && link->context == context) {
             // The dropped link keeps its successor, so a walk standing on it
             // continues with the rest of the chain.
