@@ -273,6 +273,52 @@ TEST_F(Win32GuiTest, TypingGivesOneActionAndProgramTextNone) {
     EXPECT_EQ(GetGadgetText(other), String(""));
 }
 
+std::pair<DWORD, DWORD> Selection(const Ref<TGadget>& field) {
+    DWORD s = 0, e = 0;
+    SendMessageW(Hwnd(field), EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+    return {s, e};
+}
+
+TEST_F(Win32GuiTest, FocusingAFieldSelectsItsTextSoTypingReplacesIt) {
+    Ref<TGadget> url = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> name = NewTextFieldGadget(10, 50, 200, 24, window, 0);
+    PutGadgetText(url, "URL");
+    PutGadgetText(name, "name");
+    using Sel = std::pair<DWORD, DWORD>;
+    // a click into a field that has no focus
+    Click(CentreOf(Hwnd(url)));
+    EXPECT_EQ(Selection(url), Sel(0, 3));
+    Press('X');
+    Drain(100);
+    EXPECT_EQ(GetGadgetText(url), String("x"));
+    // Tab into the next one
+    Press(VK_TAB);
+    Pump(100);
+    ASSERT_EQ(ActiveGadget(), name);
+    EXPECT_EQ(Selection(name), Sel(0, 4));
+    // a click into the focused field places the caret
+    Pump(GetDoubleClickTime() + 100);
+    Click(CentreOf(Hwnd(name)));
+    Sel caret = Selection(name);
+    EXPECT_EQ(caret.first, caret.second);
+    Press('Y');
+    Drain(100);
+    EXPECT_EQ(GetGadgetText(name).Length(), 5);
+    // Ctrl+A
+    Key(VK_CONTROL, false);
+    Press('A');
+    Key(VK_CONTROL, true);
+    Drain(100);
+    EXPECT_EQ(Selection(name), Sel(0, 5));
+    EXPECT_EQ(GetGadgetText(name).Length(), 5);
+    // the program's focus command, as after an Add
+    PutGadgetText(url, "URL");
+    CommandGadget(url);
+    Pump(100);
+    EXPECT_EQ(ActiveGadget(), url);
+    EXPECT_EQ(Selection(url), Sel(0, 3));
+}
+
 TEST_F(Win32GuiTest, KeyFilterDropsKeysAndSeesShift) {
     Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
     static int32_t lastMods = -1;

@@ -153,7 +153,7 @@ String TWindowsTextField::GetText() {
 
 int32_t TWindowsTextField::Activate(int32_t command) {
     switch (command) {
-    case ACT_FOCUS: SendMessageW(_hwnd, EM_SETSEL, 0, -1); break;
+    case ACT_FOCUS: SelectAll(); break;
     case ACT_CUT: SendMessageW(_hwnd, WM_CUT, 0, 0); break;
     case ACT_COPY:
         SendMessageW(_hwnd, WM_COPY, 0, 0);
@@ -175,20 +175,50 @@ LRESULT TWindowsTextField::OnCommand(UINT, WPARAM wparam) {
     return 0;
 }
 
-LRESULT TWindowsTextField::WndProc(HWND, UINT msg, WPARAM wparam, LPARAM) {
+// A field that gets the focus selects its whole text, so that typing
+// replaces the text shown (Tab, the program's focus command, a click). A
+// click into an already focused field places the caret as usual, and a drag
+// keeps the range it selected. Ctrl+A selects everything.
+LRESULT TWindowsTextField::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM) {
     switch (msg) {
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN:
     case WM_CHAR: {
-        if (!eventfilter) return 0;
-        Ref<TEvent> ev = TEvent::Create(msg == WM_KEYDOWN ? EventKeyDown : EventKeyChar, Ref<TGadget>(this),
-                                        static_cast<int32_t>(wparam), CurrentModifiers());
-        return eventfilter(ev, context) == 0 ? 1 : 0;
+        if (eventfilter) {
+            Ref<TEvent> ev = TEvent::Create(msg == WM_KEYDOWN ? EventKeyDown : EventKeyChar, Ref<TGadget>(this),
+                                            static_cast<int32_t>(wparam), CurrentModifiers());
+            if (eventfilter(ev, context) == 0) return 1;
+        }
+        bool controlOnly = (CurrentModifiers() & (ModControl | ModAlt)) == ModControl;
+        if (msg == WM_KEYDOWN && wparam == 'A' && controlOnly) {
+            SelectAll();
+            return 1;
+        }
+        return (msg == WM_CHAR && wparam == CtrlACharacter) ? 1 : 0;  // no beep for the key just handled
     }
-    case WM_KILLFOCUS: PostGuiEvent(EventGadgetLostFocus, 0, 0, 0, 0, {}); return 0;
+    case WM_LBUTTONDOWN:
+        _clickFocus = GetFocus() != hwnd ? 1 : 0;
+        return 0;
+    case WM_SETFOCUS:
+        if (!_clickFocus) SelectAll();
+        return 0;
+    case WM_LBUTTONUP:
+        if (_clickFocus) {
+            _clickFocus = 0;
+            DWORD start = 0, end = 0;
+            SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+            if (start == end) SelectAll();  // a click, not a drag
+        }
+        return 0;
+    case WM_KILLFOCUS:
+        _clickFocus = 0;
+        PostGuiEvent(EventGadgetLostFocus, 0, 0, 0, 0, {});
+        return 0;
     default: return 0;
     }
 }
+
+void TWindowsTextField::SelectAll() { SendMessageW(_hwnd, EM_SETSEL, 0, -1); }
 
 // ---- label ----
 

@@ -7,6 +7,8 @@
 #include <commdlg.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "event/Event.h"
 #include "event/SystemDriver.h"
 #include "event/win32/Win32SystemDriver.h"
@@ -46,6 +48,7 @@ void LoadOptionalFunctions() {
     HMODULE theme = LoadLibraryW(L"uxtheme.dll");
     Lookup(user, "SetLayeredWindowAttributes", GuiApi.SetLayeredWindowAttributes);
     Lookup(user, "SystemParametersInfoW", GuiApi.SystemParametersInfoW);
+    Lookup(user, "GetDpiForWindow", GuiApi.GetDpiForWindow);
     Lookup(theme, "DrawThemeParentBackground", GuiApi.DrawThemeParentBackground);
     Lookup(theme, "SetWindowTheme", GuiApi.SetWindowTheme);
     Lookup(theme, "OpenThemeData", GuiApi.OpenThemeData);
@@ -117,6 +120,55 @@ int32_t CurrentModifiers() {
     if (GetKeyState(VK_MENU) < 0) m |= 4;
     if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= 8;
     return m;
+}
+
+namespace {
+int32_t ScreenDpi() {
+    static int32_t dpi = [] {
+        HDC dc = GetDC(nullptr);
+        int32_t d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : LayoutDpi;
+        if (dc) ReleaseDC(nullptr, dc);
+        return d > 0 ? d : LayoutDpi;
+    }();
+    return dpi;
+}
+
+int32_t Rescale(int32_t v, int32_t to, int32_t from) {
+    int64_t n = int64_t{v} * to;
+    n = (n >= 0 ? n + from / 2 : n - from / 2) / from;
+    return static_cast<int32_t>(std::clamp<int64_t>(n, INT32_MIN, INT32_MAX));
+}
+}  // namespace
+
+int32_t DpiOf(HWND hwnd) {
+    UINT dpi = (hwnd && GuiApi.GetDpiForWindow) ? GuiApi.GetDpiForWindow(hwnd) : 0;
+    return dpi > 0 ? static_cast<int32_t>(dpi) : ScreenDpi();
+}
+
+int32_t ToDevice(int32_t v, int32_t dpi) { return Rescale(v, dpi, LayoutDpi); }
+int32_t FromDevice(int32_t v, int32_t dpi) { return Rescale(v, LayoutDpi, dpi); }
+
+void DeclareDpiAwareness() {
+    // Each newer call supersedes the older ones; the first one the system
+    // has decides (it fails harmlessly when the manifest declared it first).
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    BOOL(WINAPI* byContext)(HANDLE) = nullptr;
+    Lookup(user, "SetProcessDpiAwarenessContext", byContext);
+    if (byContext) {
+        const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(-4), perMonitor = reinterpret_cast<HANDLE>(-3);
+        if (!byContext(perMonitorV2)) byContext(perMonitor);
+        return;
+    }
+    HRESULT(WINAPI* byLevel)(int) = nullptr;
+    Lookup(LoadLibraryW(L"shcore.dll"), "SetProcessDpiAwareness", byLevel);
+    const int perMonitorLevel = 2;
+    if (byLevel) {
+        byLevel(perMonitorLevel);
+        return;
+    }
+    BOOL(WINAPI* systemWide)() = nullptr;
+    Lookup(user, "SetProcessDPIAware", systemWide);
+    if (systemWide) systemWide();
 }
 
 String WindowTextOf(HWND hwnd) {
@@ -571,6 +623,7 @@ void InitWin32Gui() {
     done = true;
     InitGadgets();
     InitSystemDriver();
+    DeclareDpiAwareness();
     LoadOptionalFunctions();
     ForceNoComposite = TWindowsGUIDriver::CheckCommonControlVersion() < 2 ? 1 : 0;
     GuiDriver = New<TWindowsGUIDriver>();

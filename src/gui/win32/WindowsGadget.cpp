@@ -102,6 +102,11 @@ void TWindowsGadget::MoveNow(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t
 }
 
 int32_t TWindowsGadget::QueueResize(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
+    int32_t dpi = DpiOf(hwnd);
+    x = ToDevice(x, dpi);
+    y = ToDevice(y, dpi);
+    w = ToDevice(w, dpi);
+    h = ToDevice(h, dpi);
     Ref<TWindowsGadget> p = Cast<TWindowsGadget>(parent);
     if (p && GetParent(hwnd) == reinterpret_cast<HWND>(p->Query(2)) && p->hdwpStruct) {
         UINT flags = SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE;
@@ -229,17 +234,17 @@ int32_t TWindowsGadget::LayoutKids() {
     return 0;
 }
 
-int32_t TWindowsGadget::ClientWidth() {
-    RECT r{xpos, ypos, xpos + width, ypos + height};
+// The client size that the native frame (a client edge, say) leaves of the
+// gadget's rectangle.
+SIZE TWindowsGadget::ClientSize() {
+    int32_t dpi = DpiOf(_hwnd);
+    RECT r{ToDevice(xpos, dpi), ToDevice(ypos, dpi), ToDevice(xpos + width, dpi), ToDevice(ypos + height, dpi)};
     if (_hwnd) SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r.right - r.left;
+    return SIZE{FromDevice(r.right - r.left, dpi), FromDevice(r.bottom - r.top, dpi)};
 }
 
-int32_t TWindowsGadget::ClientHeight() {
-    RECT r{xpos, ypos, xpos + width, ypos + height};
-    if (_hwnd) SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r.bottom - r.top;
-}
+int32_t TWindowsGadget::ClientWidth() { return ClientSize().cx; }
+int32_t TWindowsGadget::ClientHeight() { return ClientSize().cy; }
 
 int32_t TWindowsGadget::SetText(const String& text) {
     DeSensitize();
@@ -388,20 +393,13 @@ TWindowsDesktop::TWindowsDesktop() {
     _hwnd = GetDesktopWindow();
     TWindowsGUIDriver::RegisterHwnd(_hwnd, this);
     // The desktop's window procedure belongs to another process: not taken over.
-    RECT r;
-    GetClientRect(_hwnd, &r);
-    SetRect(0, 0, r.right - r.left, r.bottom - r.top);
+    SetRect(0, 0, ClientWidth(), ClientHeight());
     LockLayout();
 }
 
-int32_t TWindowsDesktop::ClientWidth() {
+SIZE TWindowsDesktop::ClientSize() {
     RECT r;
     GetClientRect(_hwnd, &r);
-    return r.right - r.left;
-}
-
-int32_t TWindowsDesktop::ClientHeight() {
-    RECT r;
-    GetClientRect(_hwnd, &r);
-    return r.bottom - r.top;
+    int32_t dpi = DpiOf(nullptr);
+    return SIZE{FromDevice(r.right - r.left, dpi), FromDevice(r.bottom - r.top, dpi)};
 }

@@ -90,6 +90,7 @@ struct OptionalGuiFunctions {
     HRESULT(WINAPI* SetWindowTheme)(HWND, LPCWSTR, LPCWSTR) = nullptr;
     HANDLE(WINAPI* OpenThemeData)(HWND, LPCWSTR) = nullptr;
     HRESULT(WINAPI* CloseThemeData)(HANDLE) = nullptr;
+    UINT(WINAPI* GetDpiForWindow)(HWND) = nullptr;
     FARPROC DrawThemeParentBackground = nullptr;
     FARPROC GetThemeSysFont = nullptr;
     FARPROC DrawThemeBackground = nullptr;
@@ -100,8 +101,22 @@ struct OptionalGuiFunctions {
 extern OptionalGuiFunctions GuiApi;
 
 // The current modifier keys: 1 shift, 2 control, 4 alt, 8 Windows key.
+constexpr int32_t ModShift = 1, ModControl = 2, ModAlt = 4, ModWindows = 8;
 int32_t CurrentModifiers();
+// The character that Ctrl+A types.
+constexpr WPARAM CtrlACharacter = 1;
 String WindowTextOf(HWND hwnd);
+
+// Gadget coordinates are the program's 96-DPI numbers; native windows take
+// device pixels. The scale is the window's DPI (per monitor where the system
+// tells it), else the screen's. Conversions round to the nearest pixel.
+constexpr int32_t LayoutDpi = 96;
+int32_t DpiOf(HWND hwnd);
+int32_t ToDevice(int32_t v, int32_t dpi);
+int32_t FromDevice(int32_t v, int32_t dpi);
+// Declares the process DPI-aware before its first window: per-monitor v2,
+// else per-monitor, else system-wide, by whatever the system offers.
+void DeclareDpiAwareness();
 
 class TWindowsGadget : public TGadget {
 public:
@@ -172,6 +187,8 @@ public:
     HDWP hdwpStruct = nullptr;
 
 protected:
+    // The client area in gadget coordinates.
+    virtual SIZE ClientSize();
     // Moves the window now (no batch), repainting when RedrawOnMove is 1.
     void MoveNow(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h);
     void FillToolInfo(TOOLINFOW& ti);
@@ -183,8 +200,9 @@ public:
     int32_t Class() override { return KIND_DESKTOP; }
     int32_t SetTooltip(const String&) override { return 0; }
     int32_t Free() override { return 0; }
-    int32_t ClientWidth() override;
-    int32_t ClientHeight() override;
+
+protected:
+    SIZE ClientSize() override;
 };
 
 class TWindowsMenu : public TGadget {
@@ -251,6 +269,8 @@ private:
     int32_t StatusHeight();
     // The rectangle the window reports: outer, or client with CLIENTCOORDS.
     void ReadRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h);
+    // The outer rectangle to give the native window, in device pixels.
+    void DeviceRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h);
 };
 
 class TWindowsButton : public TWindowsGadget {
@@ -286,6 +306,11 @@ public:
     int32_t Class() override { return KIND_TEXTFIELD; }
 
     int32_t _busy = 0;
+
+private:
+    void SelectAll();
+    // 1 between a button press that focuses the field and its release.
+    int32_t _clickFocus = 0;
 };
 
 class TWindowsLabel : public TWindowsGadget {

@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "event/Event.h"
 
 // ---- menus ----
@@ -96,6 +98,7 @@ int32_t TWindowsWindow::StatusHeight() {
     return r.bottom - r.top;
 }
 
+// In device pixels, like the status bar's height it adds.
 int32_t TWindowsWindow::ConvertToContainerDimensions(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
     if (!(_style & WINSTYLE_CLIENTCOORDS)) return 0;
     h += StatusHeight();
@@ -110,9 +113,18 @@ int32_t TWindowsWindow::ConvertToContainerDimensions(int32_t& x, int32_t& y, int
     return 1;
 }
 
-int32_t TWindowsWindow::Rethink() {
-    int32_t x = xpos, y = ypos, w = width, h = height;
+void TWindowsWindow::DeviceRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
+    int32_t dpi = DpiOf(_hwnd);
+    x = ToDevice(xpos, dpi);
+    y = ToDevice(ypos, dpi);
+    w = ToDevice(width, dpi);
+    h = ToDevice(height, dpi);
     ConvertToContainerDimensions(x, y, w, h);
+}
+
+int32_t TWindowsWindow::Rethink() {
+    int32_t x, y, w, h;
+    DeviceRect(x, y, w, h);
     int32_t saved = _suppressresizeevents;
     _suppressresizeevents = 1;
     MoveWindow(_hwnd, x, y, w, h, TRUE);
@@ -121,23 +133,26 @@ int32_t TWindowsWindow::Rethink() {
 }
 
 int32_t TWindowsWindow::RethinkClient() {
-    if (_hwndclient) MoveWindow(_hwndclient, 0, 0, ClientWidth(), ClientHeight(), FALSE);
+    if (!_hwndclient) return 0;
+    RECT r{};
+    GetClientRect(_hwnd, &r);
+    MoveWindow(_hwndclient, 0, 0, r.right - r.left, std::max<int32_t>(r.bottom - r.top - StatusHeight(), 0), FALSE);
     return 0;
 }
 
 int32_t TWindowsWindow::ClientWidth() {
     if (_style & WINSTYLE_CLIENTCOORDS) return width;
-    int32_t x = xpos, y = ypos, w = width, h = height;
-    ConvertToContainerDimensions(x, y, w, h);
+    int32_t x, y, w, h;
+    DeviceRect(x, y, w, h);
     RECT r{x, y, x + w, y + h};
     SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return std::max<int32_t>(r.right - r.left, 0);
+    return std::max<int32_t>(FromDevice(r.right - r.left, DpiOf(_hwnd)), 0);
 }
 
 int32_t TWindowsWindow::ClientHeight() {
     RECT r{};
     GetClientRect(_hwnd, &r);
-    return r.bottom - r.top - StatusHeight();
+    return FromDevice(r.bottom - r.top - StatusHeight(), DpiOf(_hwnd));
 }
 
 int32_t TWindowsWindow::State() {
@@ -295,6 +310,11 @@ void TWindowsWindow::ReadRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
         w = r.right - r.left;
         h = r.bottom - r.top;
     }
+    int32_t dpi = DpiOf(_hwnd);
+    x = FromDevice(x, dpi);
+    y = FromDevice(y, dpi);
+    w = FromDevice(w, dpi);
+    h = FromDevice(h, dpi);
 }
 
 LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -335,16 +355,26 @@ LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
     case WM_GETMINMAXINFO: {
         if (hwnd != _hwnd || !lparam) return 0;
         MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(lparam);
-        int32_t x = 0, y = 0, w = _minwidth, h = _minheight;
+        int32_t dpi = DpiOf(_hwnd);
+        int32_t x = 0, y = 0, w = ToDevice(_minwidth, dpi), h = ToDevice(_minheight, dpi);
         ConvertToContainerDimensions(x, y, w, h);
         mm->ptMinTrackSize = POINT{w, h};
         if (_maxwidth >= _minwidth && _maxheight >= _minheight) {
             x = y = 0;
-            w = _maxwidth;
-            h = _maxheight;
+            w = ToDevice(_maxwidth, dpi);
+            h = ToDevice(_maxheight, dpi);
             ConvertToContainerDimensions(x, y, w, h);
             mm->ptMaxTrackSize = POINT{w, h};
         }
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        // Moved to a screen of another scale: take the size the system
+        // suggests; the size message then lays the kids out at the new scale.
+        if (hwnd != _hwnd) return 0;
+        const RECT* r = reinterpret_cast<const RECT*>(lparam);
+        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     case WM_ACTIVATE:
