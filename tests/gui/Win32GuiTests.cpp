@@ -8,7 +8,7 @@
 #include "gui/GuiDriver.h"
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -34,12 +34,6 @@ struct MainThreadCallRecord {
     int32_t released;
 };
 
-std::wstring Wide(const String& s) {
-    return std::wstring(reinterpret_cast<const wchar_t*>(s.Units()), static_cast<size_t>(s.Length()));
-}
-
-String FromWide(const wchar_t* s) { return String::FromWide(reinterpret_cast<const char16_t*>(s)); }
-
 void RethrowPending() {
     if (g_pendingError) {
         std::exception_ptr error = g_pendingError;
@@ -136,7 +130,7 @@ int ShowBox(const String& text, UINT style) {
     HWND focus = GetFocus();
     int result;
     if (g_wide) {
-        result = MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(ApplicationTitle).c_str(), style);
+        result = MessageBoxW(GetActiveWindow(), Wide(text.View()).c_str(), Wide(ApplicationTitle.View()).c_str(), style);
     } else {
         result = MessageBoxA(GetActiveWindow(), text.ToBytes8().c_str(), ApplicationTitle.ToBytes8().c_str(), style);
     }
@@ -257,12 +251,12 @@ String TWin32SystemDriver::RequestFile(const String& text, const String& extensi
     String folder, name;
     SplitRequestPath(path, folder, name);
     std::u16string filter = RequestFilterList(extensions);
-    std::wstring wfilter(filter.begin(), filter.end());
-    std::wstring wfolder = Wide(folder);
-    std::wstring title = Wide(text);
+    std::wstring wfilter = Wide(filter);
+    std::wstring wfolder = Wide(folder.View());
+    std::wstring title = Wide(text.View());
 
     wchar_t file[MAX_PATH] = {};
-    std::wstring wname = Wide(name);
+    std::wstring wname = Wide(name.View());
     wname.copy(file, MAX_PATH - 1);
 
     OPENFILENAMEW ofn{};
@@ -286,15 +280,15 @@ String TWin32SystemDriver::RequestFile(const String& text, const String& extensi
         ok = GetOpenFileNameW(&ofn);
     }
     if (focus && IsWindow(focus)) SetFocus(focus);
-    return ok ? FromWide(file) : String();
+    return ok ? String(Utf16(file)) : String();
 }
 
 String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
     wchar_t initial[MAX_PATH] = {};
-    std::wstring wpath = Wide(path.ReplaceAll("/", "\\"));
+    std::wstring wpath = Wide(path.ReplaceAll("/", "\\").View());
     DWORD n = GetFullPathNameW(wpath.c_str(), MAX_PATH, initial, nullptr);
     if (n == 0 || n >= MAX_PATH) initial[0] = 0;
-    std::wstring title = Wide(text);
+    std::wstring title = Wide(text.View());
 
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     BROWSEINFOW bi{};
@@ -309,7 +303,7 @@ String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
     if (chosen) {
         wchar_t folder[MAX_PATH] = {};
-        if (SHGetPathFromIDListW(chosen, folder)) result = FromWide(folder);
+        if (SHGetPathFromIDListW(chosen, folder)) result = String(Utf16(folder));
         CoTaskMemFree(chosen);
     }
     if (focus && IsWindow(focus)) SetFocus(focus);
@@ -320,7 +314,7 @@ String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
 int32_t TWin32SystemDriver::OpenURL(const String& url) {
     HINSTANCE r;
     if (g_wide)
-        r = ShellExecuteW(nullptr, nullptr, Wide(url).c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        r = ShellExecuteW(nullptr, nullptr, Wide(url.View()).c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     else
         r = ShellExecuteA(nullptr, nullptr, url.ToBytes8().c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     return reinterpret_cast<INT_PTR>(r) > 32 ? 1 : 0;

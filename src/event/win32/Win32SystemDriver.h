@@ -2,7 +2,7 @@
 // procedures of event-reporting windows call.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/Win32.h"
 
 #include "event/SystemDriver.h"
 

@@ -1,6 +1,6 @@
 // Buttons, single-line text fields and labels over the standard controls.
 #include "event/Event.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 namespace {
 HWND CreateControl(DWORD xstyle, const wchar_t* cls, DWORD style, const Ref<TGadget>& group, intptr_t id) {

@@ -1,11 +1,10 @@
 // The Win32 driver: start-up, window classes, the handle map, the one window
 // procedure every toolkit window and taken-over control shares, and the
 // thread keyboard and mouse hooks.
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 #include <ole2.h>
 #include <commdlg.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 
@@ -14,51 +13,12 @@
 #include "event/win32/Win32SystemDriver.h"
 #include "runtime/Program.h"
 
-std::map<HWND, Ref<TWindowsGadget>> HwndMap;
-Ref<TWindowsGadget> DesktopGadget;
-Ref<TWindowsFont> DefaultGuiFont;
-HWND SharedTooltip = nullptr;
-HCURSOR CurrentPointer = nullptr;
-Ref<TWindowsWindow> ActiveWindow;
-int32_t RedrawOnMove = 1;
-int32_t ForceNoComposite = 0;
-int32_t ExplorerTheme = 0;
-int32_t EmitDepth = 0;
-int32_t CaptureReleased = 0;
-ATOM WindowClassAtom = 0;
-ATOM DialogClassAtom = 0;
-OptionalGuiFunctions GuiApi;
-
 namespace {
 HHOOK KeyboardHook = nullptr;
 HHOOK MouseHook = nullptr;
-bool ComctlVersionRead = false;
-DWORD ComctlMajor = 0, ComctlMinor = 0, ComctlBuild = 0;
 COLORREF CustomColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                               0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
 bool ButtonDown[4] = {};
-
-template <class F>
-void Lookup(HMODULE lib, const char* name, F& slot) {
-    slot = lib ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
-}
-
-void LoadOptionalFunctions() {
-    HMODULE user = LoadLibraryW(L"user32.dll");
-    HMODULE theme = LoadLibraryW(L"uxtheme.dll");
-    Lookup(user, "SetLayeredWindowAttributes", GuiApi.SetLayeredWindowAttributes);
-    Lookup(user, "SystemParametersInfoW", GuiApi.SystemParametersInfoW);
-    Lookup(user, "GetDpiForWindow", GuiApi.GetDpiForWindow);
-    Lookup(theme, "DrawThemeParentBackground", GuiApi.DrawThemeParentBackground);
-    Lookup(theme, "SetWindowTheme", GuiApi.SetWindowTheme);
-    Lookup(theme, "OpenThemeData", GuiApi.OpenThemeData);
-    Lookup(theme, "GetThemeSysFont", GuiApi.GetThemeSysFont);
-    Lookup(theme, "DrawThemeBackground", GuiApi.DrawThemeBackground);
-    Lookup(theme, "CloseThemeData", GuiApi.CloseThemeData);
-    Lookup(theme, "DrawThemeText", GuiApi.DrawThemeText);
-    Lookup(theme, "GetThemeBackgroundContentRect", GuiApi.GetThemeBackgroundContentRect);
-    Lookup(theme, "IsThemeBackgroundPartiallyTransparent", GuiApi.IsThemeBackgroundPartiallyTransparent);
-}
 
 ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
     WNDCLASSEXW wc{};
@@ -113,72 +73,6 @@ LRESULT PassOn(const Ref<TWindowsGadget>& g, LRESULT r, HWND hwnd, UINT msg, WPA
 }
 }  // namespace
 
-int32_t CurrentModifiers() {
-    int32_t m = 0;
-    if (GetKeyState(VK_SHIFT) < 0) m |= 1;
-    if (GetKeyState(VK_CONTROL) < 0) m |= 2;
-    if (GetKeyState(VK_MENU) < 0) m |= 4;
-    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= 8;
-    return m;
-}
-
-namespace {
-int32_t ScreenDpi() {
-    static int32_t dpi = [] {
-        HDC dc = GetDC(nullptr);
-        int32_t d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : LayoutDpi;
-        if (dc) ReleaseDC(nullptr, dc);
-        return d > 0 ? d : LayoutDpi;
-    }();
-    return dpi;
-}
-
-int32_t Rescale(int32_t v, int32_t to, int32_t from) {
-    int64_t n = int64_t{v} * to;
-    n = (n >= 0 ? n + from / 2 : n - from / 2) / from;
-    return static_cast<int32_t>(std::clamp<int64_t>(n, INT32_MIN, INT32_MAX));
-}
-}  // namespace
-
-int32_t DpiOf(HWND hwnd) {
-    UINT dpi = (hwnd && GuiApi.GetDpiForWindow) ? GuiApi.GetDpiForWindow(hwnd) : 0;
-    return dpi > 0 ? static_cast<int32_t>(dpi) : ScreenDpi();
-}
-
-int32_t ToDevice(int32_t v, int32_t dpi) { return Rescale(v, dpi, LayoutDpi); }
-int32_t FromDevice(int32_t v, int32_t dpi) { return Rescale(v, LayoutDpi, dpi); }
-
-void DeclareDpiAwareness() {
-    // Each newer call supersedes the older ones; the first one the system
-    // has decides (it fails harmlessly when the manifest declared it first).
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    BOOL(WINAPI* byContext)(HANDLE) = nullptr;
-    Lookup(user, "SetProcessDpiAwarenessContext", byContext);
-    if (byContext) {
-        const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(-4), perMonitor = reinterpret_cast<HANDLE>(-3);
-        if (!byContext(perMonitorV2)) byContext(perMonitor);
-        return;
-    }
-    HRESULT(WINAPI* byLevel)(int) = nullptr;
-    Lookup(LoadLibraryW(L"shcore.dll"), "SetProcessDpiAwareness", byLevel);
-    const int perMonitorLevel = 2;
-    if (byLevel) {
-        byLevel(perMonitorLevel);
-        return;
-    }
-    BOOL(WINAPI* systemWide)() = nullptr;
-    Lookup(user, "SetProcessDPIAware", systemWide);
-    if (systemWide) systemWide();
-}
-
-String WindowTextOf(HWND hwnd) {
-    int n = GetWindowTextLengthW(hwnd);
-    if (n <= 0) return String();
-    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
-    int got = GetWindowTextW(hwnd, buf.data(), n + 1);
-    return String::FromCodeUnits(reinterpret_cast<const char16_t*>(buf.data()), got);
-}
-
 // ---- fonts ----
 
 TWindowsFont::~TWindowsFont() {
@@ -190,11 +84,11 @@ Ref<TWindowsFont> TWindowsFont::Create(const String& name, int32_t size, int32_t
     HDC dc = GetDC(nullptr);
     int height = -MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
     ReleaseDC(nullptr, dc);
-    std::u16string face = name.ToWide();
+    std::wstring face = Wide(name.View());
     HFONT h = CreateFontW(height, 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL, (style & 2) ? TRUE : FALSE,
                           (style & 4) ? TRUE : FALSE, (style & 8) ? TRUE : FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                          reinterpret_cast<const wchar_t*>(face.c_str()));
+                          face.c_str());
     f->handle = reinterpret_cast<intptr_t>(h);
     f->style = style;
     f->size = size;
@@ -204,7 +98,7 @@ Ref<TWindowsFont> TWindowsFont::Create(const String& name, int32_t size, int32_t
         HDC mdc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(mdc, h);
         wchar_t actual[LF_FACESIZE] = {};
-        if (GetTextFaceW(mdc, LF_FACESIZE, actual) > 0) f->name = String(reinterpret_cast<const char16_t*>(actual));
+        if (GetTextFaceW(mdc, LF_FACESIZE, actual) > 0) f->name = String(Utf16(actual));
         SelectObject(mdc, old);
         DeleteDC(mdc);
     }
@@ -226,7 +120,7 @@ Ref<TWindowsFont> TWindowsFont::DefaultFont(double size, int32_t style) {
         Ref<TWindowsFont> f = New<TWindowsFont>();
         f->handle = reinterpret_cast<intptr_t>(CreateFontIndirectW(&lf));
         if (f->handle) {
-            f->name = String(reinterpret_cast<const char16_t*>(lf.lfFaceName));
+            f->name = String(Utf16(lf.lfFaceName));
             f->style = style;
             f->size = size > 0 ? size : 8;
             return f;
@@ -338,18 +232,6 @@ Ref<TGadget> TWindowsGUIDriver::CreateGadget(int32_t cls, const String& text, in
     return g;
 }
 
-void TWindowsGUIDriver::RegisterHwnd(HWND hwnd, TWindowsGadget* gadget) {
-    if (hwnd) HwndMap[hwnd] = Ref<TWindowsGadget>(gadget);
-}
-
-void TWindowsGUIDriver::RemoveHwnd(HWND hwnd) { HwndMap.erase(hwnd); }
-
-Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
-    if (!hwnd) return {};
-    auto it = HwndMap.find(hwnd);
-    return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
-}
-
 const wchar_t* TWindowsGUIDriver::ClassName() {
     if (!WindowClassAtom) WindowClassAtom = RegisterToolkitClass(L"CORVANE_WINDOW_CLASS", true);
     return L"CORVANE_WINDOW_CLASS";
@@ -358,39 +240,6 @@ const wchar_t* TWindowsGUIDriver::ClassName() {
 const wchar_t* TWindowsGUIDriver::DialogClassName() {
     if (!DialogClassAtom) DialogClassAtom = RegisterToolkitClass(L"CORVANE_DIALOG_CLASS", false);
     return L"CORVANE_DIALOG_CLASS";
-}
-
-int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
-    if (!ComctlVersionRead) {
-        ComctlVersionRead = true;
-        if (HMODULE lib = LoadLibraryW(L"comctl32.dll")) {
-            using GetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
-            GetVersionFn fn = nullptr;
-            Lookup(lib, "DllGetVersion", fn);
-            if (fn) {
-                DLLVERSIONINFO info{};
-                info.cbSize = sizeof(info);
-                if (SUCCEEDED(fn(&info))) {
-                    ComctlMajor = info.dwMajorVersion;
-                    ComctlMinor = info.dwMinorVersion;
-                    ComctlBuild = info.dwBuildNumber;
-                }
-            }
-            FreeLibrary(lib);
-        }
-    }
-    if (ComctlMajor >= 6 && ComctlMinor > 0) return 2;
-    if (ComctlMajor >= 6) return 1;
-    return 0;
-}
-
-HANDLE TWindowsGUIDriver::GetThemeHandle(HWND hwnd, const wchar_t* classes) {
-    if (GuiApi.OpenThemeData && CheckCommonControlVersion() != 0) return GuiApi.OpenThemeData(hwnd, classes);
-    return nullptr;
-}
-
-void TWindowsGUIDriver::CloseThemeHandle(HANDLE theme) {
-    if (theme && GuiApi.CloseThemeData) GuiApi.CloseThemeData(theme);
 }
 
 void TWindowsGUIDriver::CreateExplorerStyleGadgets(int32_t flag) { ExplorerTheme = flag != 1 ? 1 : 0; }
@@ -468,7 +317,7 @@ LRESULT TWindowsGUIDriver::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
             if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
             if (g->_brush) {
                 SetBkColor(dc, static_cast<COLORREF>(g->_backcolor));
-                return reinterpret_cast<LRESULT>(g->_brush);
+                return reinterpret_cast<LRESULT>(g->_brush.Get());
             }
         }
         break;

@@ -2,10 +2,9 @@
 // visibility, text, fonts, tooltips and batched resizing.
 #include "event/Event.h"
 #include "event/win32/Win32SystemDriver.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 TWindowsGadget::~TWindowsGadget() {
-    if (_brush) DeleteObject(_brush);
     delete[] _wstrTooltip;
 }
 
@@ -54,13 +53,13 @@ HBRUSH TWindowsGadget::CreateControlBrush(HWND, HDC) {
     // A control over a coloured parent paints in the parent's colour.
     for (Ref<TGadget> p = parent; p; p = p->parent) {
         Ref<TWindowsGadget> wp = Cast<TWindowsGadget>(p);
-        if (wp && wp->_brush) return wp->_brush;
+        if (wp && wp->_brush) return wp->_brush.Get();
     }
     return GetSysColorBrush(COLOR_BTNFACE);
 }
 
 int32_t TWindowsGadget::DrawBackground(HDC dc, const RECT& rect) {
-    FillRect(dc, &rect, _brush ? _brush : GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(dc, &rect, _brush ? _brush.Get() : GetSysColorBrush(COLOR_BTNFACE));
     return 1;
 }
 
@@ -166,9 +165,8 @@ int32_t TWindowsGadget::EndDoubleBuffer() {
 }
 
 int32_t TWindowsGadget::SetColor(int32_t r, int32_t g, int32_t b) {
-    if (_brush) DeleteObject(_brush);
     _backcolor = (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
-    _brush = CreateSolidBrush(static_cast<COLORREF>(_backcolor));
+    _brush.Reset(CreateSolidBrush(static_cast<COLORREF>(_backcolor)));
     Activate(ACT_REDRAW);
     return 0;
 }
@@ -248,8 +246,7 @@ int32_t TWindowsGadget::ClientHeight() { return ClientSize().cy; }
 
 int32_t TWindowsGadget::SetText(const String& text) {
     DeSensitize();
-    std::u16string w = text.ToWide();
-    SetWindowTextW(_hwnd, reinterpret_cast<const wchar_t*>(w.c_str()));
+    SetWindowTextW(_hwnd, Wide(text.View()).c_str());
     Sensitize();
     return 0;
 }
@@ -319,7 +316,7 @@ int32_t TWindowsGadget::SetTooltip(const String& text) {
 
 String TWindowsGadget::GetTooltip() {
     if (!_wstrTooltip) return String();
-    return String(reinterpret_cast<const char16_t*>(_wstrTooltip));
+    return String(Utf16(_wstrTooltip));
 }
 
 int32_t TWindowsGadget::State() {
@@ -372,13 +369,11 @@ int32_t TWindowsGadget::Free() {
     // A freed gadget acts on no window: its handles may be reused.
     _hwnd = _hwndclient = nullptr;
     _proc = nullptr;
-    if (_hbrush) DeleteObject(_hbrush);
-    if (_hbitmap) DeleteObject(_hbitmap);
-    if (_bitmap) DeleteObject(_bitmap);
-    if (_iconBitmap) DeleteObject(_iconBitmap);
-    if (_brush) DeleteObject(_brush);
-    _hbrush = _brush = nullptr;
-    _hbitmap = _bitmap = _iconBitmap = nullptr;
+    _hbrush.Reset();
+    _hbitmap.Reset();
+    _bitmap.Reset();
+    _iconBitmap.Reset();
+    _brush.Reset();
     TWindowsGUIDriver::CloseThemeHandle(_hTheme);
     _hTheme = nullptr;
     _font = nullptr;

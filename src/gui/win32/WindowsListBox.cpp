@@ -2,7 +2,7 @@
 // at once the control has finished them (DeferredSelect), so one user action
 // gives one event; program changes keep _selected in step and emit nothing.
 #include "event/Event.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 Ref<TWindowsListBox> TWindowsListBox::Create(const Ref<TGadget>& group, int32_t st) {
     style = st;
@@ -36,11 +36,11 @@ int32_t TWindowsListBox::ListItemState(int32_t index) {
 
 int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const String&, int32_t icon,
                                         const Ref<Object>&) {
-    std::u16string w = text.ToWide();
+    std::wstring w = Wide(text.View());
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = index;
-    item.pszText = reinterpret_cast<wchar_t*>(w.data());
+    item.pszText = w.data();
     item.iImage = icon;
     DeSensitize();
     SendMessageW(_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));

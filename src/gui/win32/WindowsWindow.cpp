@@ -1,6 +1,6 @@
 // Top-level and owned windows: native styles from the window flags, screen
 // rectangles, size limits, status bar, menus and the window events.
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 #include <shellapi.h>
 
@@ -32,16 +32,16 @@ void TWindowsMenu::Build(HMENU into) {
     for (Ref<Object> o : *copy) {
         Ref<TWindowsMenu> m = Cast<TWindowsMenu>(o);
         if (!m) continue;
-        std::u16string w = m->text.ToWide();
+        std::wstring w = Wide(m->text.View());
         if (m->kids->Count() > 0) {
             HMENU sub = CreatePopupMenu();
             m->Build(sub);
             AppendMenuW(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
-                        reinterpret_cast<const wchar_t*>(w.c_str()));
+                        w.c_str());
         } else if (m->text.IsEmpty()) {
             AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(into, MF_STRING, m->id, reinterpret_cast<const wchar_t*>(w.c_str()));
+            AppendMenuW(into, MF_STRING, m->id, w.c_str());
         }
     }
 }
@@ -222,7 +222,7 @@ int32_t TWindowsWindow::SetMaximumSize(int32_t w, int32_t h) {
 int32_t TWindowsWindow::SetStatus(const String& text) {
     if (!_status) return 0;
     String t = (_style & WINSTYLE_RESIZABLE) ? text + "  " : text;
-    std::u16string w = t.ToWide();
+    std::wstring w = Wide(t.View());
     SendMessageW(_status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(w.c_str()));
     return 0;
 }
@@ -324,7 +324,7 @@ LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
         HDC dc = reinterpret_cast<HDC>(wparam);
         RECT r;
         if (!GetUpdateRect(hwnd, &r, FALSE)) GetClipBox(dc, &r);
-        FillRect(dc, &r, _brush);
+        FillRect(dc, &r, _brush.Get());
         return 1;
     }
     case WM_SIZE: {
@@ -396,7 +396,7 @@ LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
             UINT len = DragQueryFileW(drop, i, path, 261);
             if (len > 260) len = 260;
             PostGuiEvent(EventWindowAccept, 0, 0, pt.x, pt.y,
-                         String::FromCodeUnits(reinterpret_cast<const char16_t*>(path), static_cast<int32_t>(len)));
+                         String(Utf16(path, len)));
         }
         DragFinish(drop);
         return 0;
