@@ -218,6 +218,13 @@ LRESULT TWindowsTextField::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM) {
     }
 }
 
+HBRUSH TWindowsTextField::OnControlColor(HDC dc) {
+    if (_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(_textcolor));
+    if (!_brush) return nullptr;
+    SetBkColor(dc, static_cast<COLORREF>(_backcolor));
+    return _brush.Get();
+}
+
 void TWindowsTextField::SelectAll() { SendMessageW(_hwnd, EM_SETSEL, 0, -1); }
 
 // ---- label ----

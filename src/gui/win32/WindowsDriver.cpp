@@ -289,119 +289,123 @@ LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM msg, LPARAM info)
     return CallNextHookEx(MouseHook, code, msg, info);
 }
 
-LRESULT TWindowsGUIDriver::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    switch (msg) {
-    case WM_SIZE: {
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (g && g->Class() != KIND_WINDOW) {
-            if (reinterpret_cast<HWND>(g->Query(1)) == hwnd) g->RethinkClient();
-            if (reinterpret_cast<HWND>(g->Query(2)) == hwnd) g->LayoutKids();
-        }
-        break;
+namespace {
+
+// A handler either answers a message or lets it go on to the gadget's own
+// window procedure.
+struct Answer {
+    bool given;
+    LRESULT value;
+};
+constexpr Answer GoOn{false, 0};
+Answer Give(LRESULT value) { return Answer{true, value}; }
+
+Answer OnSize(HWND hwnd) {
+    if (Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd)) g->OnNativeSize(hwnd);
+    return GoOn;
+}
+
+Answer OnControlColor(HWND control, HDC dc) {
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(control);
+    HBRUSH brush = g ? g->OnControlColor(dc) : nullptr;
+    return brush ? Give(reinterpret_cast<LRESULT>(brush)) : GoOn;
+}
+
+// Control notifications go to the gadget of the control, not to the window
+// that received them.
+LRESULT OnCommandMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    HWND control = reinterpret_cast<HWND>(lparam);
+    if (msg == WM_COMMAND && IsDialogKeyCommand(wparam)) {
+        control = UsableButton(hwnd, LOWORD(wparam), control);
+        if (!control) return 0;  // no button answers the key
     }
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(control ? control : hwnd);
+    if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    return PassOn(g, g->OnCommand(msg, wparam), hwnd, msg, wparam, lparam, false);
+}
+
+// A tool registered by its handle is asked for by that handle; the asking
+// window is the tooltip.
+void AnswerTooltipText(NMTTDISPINFOW* info) {
+    HWND tool = (info->uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(info->hdr.idFrom) : info->hdr.hwndFrom;
+    Ref<TWindowsGadget> owner = TWindowsGUIDriver::GadgetOf(tool);
+    if (owner && owner->_wstrTooltip) info->lpszText = owner->_wstrTooltip;
+}
+
+Answer OnNotifyMessage(WPARAM wparam, LPARAM lparam) {
+    NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
+    if (!hdr) return GoOn;
+    if (hdr->code == TTN_GETDISPINFOW) AnswerTooltipText(reinterpret_cast<NMTTDISPINFOW*>(lparam));
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hdr->hwndFrom);
+    return g ? Give(g->OnNotify(wparam, lparam)) : GoOn;
+}
+
+Answer OnSetCursor() {
+    if (!CurrentPointer) return GoOn;
+    SetCursor(CurrentPointer);
+    return Give(TRUE);
+}
+
+Answer OnActivateApp(WPARAM active) {
+    EmitGuiEvent(active ? EventAppResume : EventAppSuspend, nullptr);
+    return Give(0);
+}
+
+Answer OnDrawItemMessage(LPARAM lparam) {
+    DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(copy.hwndItem);
+    return (g && g->OnDrawItem(&copy)) ? Give(TRUE) : GoOn;
+}
+
+Answer OnCaptureChanged(HWND hwnd, LPARAM newCapture) {
+    CaptureReleased = (reinterpret_cast<HWND>(newCapture) == hwnd && EmitDepth == 0) ? 1 : 0;
+    return GoOn;
+}
+
+// Wheel and leave messages of mouse-sensitive gadgets, and key messages of
+// key-sensitive enabled ones, are reported; the control still gets them.
+Answer OnSensedInput(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int32_t sense) {
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd);
+    if (!g || !(g->sensitivity & sense)) return GoOn;
+    if (sense == SENSE_KEYS && (g->State() & GSTATE_DISABLED)) return GoOn;
+    TWindowsGUIDriver::SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
+    return GoOn;
+}
+
+Answer RouteMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+    case WM_SIZE: return OnSize(hwnd);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC: {
-        HWND control = reinterpret_cast<HWND>(lparam);
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        Ref<TWindowsGadget> g = GadgetOf(control);
-        if (!g) break;
-        int32_t cls = g->Class();
-        if (cls == KIND_LABEL || cls == KIND_BUTTON || cls == KIND_SLIDER) {
-            SetBkMode(dc, TRANSPARENT);
-            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
-            if (HBRUSH b = g->CreateControlBrush(control, dc)) return reinterpret_cast<LRESULT>(b);
-            break;
-        }
-        if (cls == KIND_TEXTFIELD || cls == KIND_COMBOBOX) {
-            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
-            if (g->_brush) {
-                SetBkColor(dc, static_cast<COLORREF>(g->_backcolor));
-                return reinterpret_cast<LRESULT>(g->_brush.Get());
-            }
-        }
-        break;
-    }
+    case WM_CTLCOLORSTATIC: return OnControlColor(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam));
     case WM_COMMAND:
     case WM_HSCROLL:
-    case WM_VSCROLL: {
-        HWND control = reinterpret_cast<HWND>(lparam);
-        if (msg == WM_COMMAND && IsDialogKeyCommand(wparam)) {
-            control = UsableButton(hwnd, LOWORD(wparam), control);
-            if (!control) return 0;  // no button answers the key
-        }
-        Ref<TWindowsGadget> g = control ? GadgetOf(control) : GadgetOf(hwnd);
-        if (!g && control) {
-            Ref<TWindowsGadget> p = GadgetOf(GetParent(control));
-            if (p && p->Class() == KIND_TABBER) g = p;
-        }
-        if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
-        LRESULT r = g->OnCommand(msg, wparam);
-        return PassOn(g, r, hwnd, msg, wparam, lparam, false);
-    }
-    case WM_NOTIFY: {
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
-        if (!hdr) break;
-        if (hdr->code == TTN_GETDISPINFOW) {
-            // A tool registered by its handle is asked for by that handle;
-            // the asking window is the tooltip.
-            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
-            HWND tool = (info->uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(hdr->idFrom) : hdr->hwndFrom;
-            Ref<TWindowsGadget> owner = GadgetOf(tool);
-            if (owner && owner->_wstrTooltip) info->lpszText = owner->_wstrTooltip;
-        }
-        Ref<TWindowsGadget> g = GadgetOf(hdr->hwndFrom);
-        if (!g) break;
-        return g->OnNotify(wparam, lparam);
-    }
-    case WM_SETCURSOR:
-        if (CurrentPointer) {
-            SetCursor(CurrentPointer);
-            return 1;
-        }
-        break;
-    case WM_ACTIVATEAPP:
-        EmitGuiEvent(wparam ? EventAppResume : EventAppSuspend, nullptr);
-        return 0;
-    case WM_DRAWITEM: {
-        DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
-        Ref<TWindowsGadget> g = GadgetOf(copy.hwndItem);
-        if (g && g->OnDrawItem(&copy)) return 1;
-        break;
-    }
-    case WM_CAPTURECHANGED:
-        CaptureReleased = (reinterpret_cast<HWND>(lparam) == hwnd && EmitDepth == 0) ? 1 : 0;
-        break;
+    case WM_VSCROLL: return Give(OnCommandMessage(hwnd, msg, wparam, lparam));
+    case WM_NOTIFY: return OnNotifyMessage(wparam, lparam);
+    case WM_SETCURSOR: return OnSetCursor();
+    case WM_ACTIVATEAPP: return OnActivateApp(wparam);
+    case WM_DRAWITEM: return OnDrawItemMessage(lparam);
+    case WM_CAPTURECHANGED: return OnCaptureChanged(hwnd, lparam);
     case WM_MOUSEWHEEL:
-    case WM_MOUSELEAVE:
+    case WM_MOUSELEAVE: return OnSensedInput(hwnd, msg, wparam, lparam, SENSE_MOUSE);
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
-    case WM_DEADCHAR:
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-    case WM_SYSDEADCHAR:
-    case 0x108: {
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (!g || !g->sensitivity) break;
-        if (msg == WM_MOUSEWHEEL || msg == WM_MOUSELEAVE) {
-            if (g->sensitivity & SENSE_MOUSE) SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
-        } else if (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR || msg == WM_SYSKEYDOWN ||
-                   msg == WM_SYSKEYUP || msg == WM_SYSCHAR) {
-            if ((g->sensitivity & SENSE_KEYS) && !(g->State() & GSTATE_DISABLED))
-                SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
-        }
-        break;
+    case WM_SYSCHAR: return OnSensedInput(hwnd, msg, wparam, lparam, SENSE_KEYS);
+    default: return GoOn;
     }
-    default: break;
-    }
+}
+
+}  // namespace
+
+LRESULT TWindowsGUIDriver::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Answer answer = RouteMessage(hwnd, msg, wparam, lparam);
+    if (answer.given) return answer.value;
     Ref<TWindowsGadget> g = GadgetOf(hwnd);
-    if (g) {
-        LRESULT r = g->WndProc(hwnd, msg, wparam, lparam);
-        return PassOn(g, r, hwnd, msg, wparam, lparam, true);
-    }
-    return DefWindowProcW(hwnd, msg, wparam, lparam);
+    if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    return PassOn(g, g->WndProc(hwnd, msg, wparam, lparam), hwnd, msg, wparam, lparam, true);
 }
 
 bool TWindowsGUIDriver::HandleKey(WPARAM key, LPARAM flags) {
@@ -443,7 +447,7 @@ void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
     if (button && !down && MouseDownGadgets[button - 1]) {
         Ref<TGadget> dragged = MouseDownGadgets[button - 1];
         MouseDownGadgets[button - 1] = nullptr;
-        EmitGuiEvent(0x200B, g, button, 0, pt.x, pt.y, dragged);
+        EmitGuiEvent(EventGadgetDrop, g, button, 0, pt.x, pt.y, dragged);
     }
     if (!(g->sensitivity & SENSE_MOUSE)) return;
     WPARAM mods = 0;

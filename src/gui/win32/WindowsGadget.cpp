@@ -58,6 +58,19 @@ HBRUSH TWindowsGadget::CreateControlBrush(HWND, HDC) {
     return GetSysColorBrush(COLOR_BTNFACE);
 }
 
+void TWindowsGadget::OnNativeSize(HWND hwnd) {
+    if (reinterpret_cast<HWND>(Query(1)) == hwnd) RethinkClient();
+    if (reinterpret_cast<HWND>(Query(2)) == hwnd) LayoutKids();
+}
+
+HBRUSH TWindowsGadget::OnControlColor(HDC) { return nullptr; }
+
+HBRUSH TWindowsGadget::PaintTransparent(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    if (_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(_textcolor));
+    return CreateControlBrush(_hwnd, dc);
+}
+
 int32_t TWindowsGadget::DrawBackground(HDC dc, const RECT& rect) {
     FillRect(dc, &rect, _brush ? _brush.Get() : GetSysColorBrush(COLOR_BTNFACE));
     return 1;

@@ -34,6 +34,12 @@ public:
     virtual int32_t RefreshLook();
     virtual int32_t StartDoubleBuffer();
     virtual int32_t EndDoubleBuffer();
+    // A size message for one of the gadget's windows: the outer window
+    // re-places its client window, the client window lays out the kids.
+    virtual void OnNativeSize(HWND hwnd);
+    // The parent asks how to paint the control: the brush, or null for the
+    // platform's default.
+    virtual HBRUSH OnControlColor(HDC dc);
 
     int32_t SetColor(int32_t r, int32_t g, int32_t b) override;
     int32_t SetTextColor(int32_t r, int32_t g, int32_t b) override;
@@ -77,6 +83,8 @@ public:
     HDWP hdwpStruct = nullptr;
 
 protected:
+    // Text over the parent's background, in the gadget's text colour.
+    HBRUSH PaintTransparent(HDC dc);
     // The client area in gadget coordinates.
     virtual SIZE ClientSize();
     // Moves the window now (no batch), repainting when RedrawOnMove is 1.
@@ -137,6 +145,7 @@ public:
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
     int32_t DoLayout() override { return 0; }
+    void OnNativeSize(HWND) override {}  // its window procedure handles sizes
     int32_t SetTooltip(const String&) override { return 0; }
     int32_t SetSensitivity(int32_t bits) override;
     int32_t SetPixmap(const Ref<Object>& pixmap, int32_t flags) override;
@@ -173,6 +182,7 @@ public:
     int32_t SetSelected(int32_t state) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
+    HBRUSH OnControlColor(HDC dc) override { return PaintTransparent(dc); }
     int32_t SetPixmap(const Ref<Object>& pixmap, int32_t flags) override;
     int32_t SetText(const String& text) override;
     String GetText() override;
@@ -193,6 +203,7 @@ public:
     int32_t Activate(int32_t command) override;
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
+    HBRUSH OnControlColor(HDC dc) override;
     int32_t Class() override { return KIND_TEXTFIELD; }
 
     int32_t _busy = 0;
@@ -210,6 +221,7 @@ public:
     int32_t SetArea(int32_t x, int32_t y, int32_t w, int32_t h) override;
     int32_t SetText(const String& text) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
+    HBRUSH OnControlColor(HDC dc) override { return PaintTransparent(dc); }
     int32_t Class() override { return KIND_LABEL; }
 
     int32_t _style = 0;

@@ -97,6 +97,9 @@ extern OptionalGuiFunctions GuiApi;
 // Fills GuiApi; run once by the driver module's initialiser.
 void LoadOptionalFunctions();
 
+// A drag that ends over a gadget (no registered name).
+constexpr int32_t EventGadgetDrop = 0x200B;
+
 // The current modifier keys: 1 shift, 2 control, 4 alt, 8 Windows key.
 constexpr int32_t ModShift = 1, ModControl = 2, ModAlt = 4, ModWindows = 8;
 int32_t CurrentModifiers();
