@@ -16,6 +16,9 @@
 
 namespace {
 
+// The millisecond clock's resolution while the driver runs.
+constexpr UINT ClockResolutionMillis = 1;
+
 bool g_started = false;
 bool g_wide = true;
 DWORD g_mainThread = 0;
@@ -63,7 +66,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 void RestoreAtExit() {
-    timeEndPeriod(1);
+    timeEndPeriod(ClockResolutionMillis);
     if (g_messageHook) UnhookWindowsHookEx(g_messageHook);
     g_messageHook = nullptr;
 }
@@ -177,7 +180,7 @@ TWin32SystemDriver::TWin32SystemDriver() {
     g_pointerVisible = 1;
     g_mainThread = GetCurrentThreadId();
     g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, g_mainThread);
-    timeBeginPeriod(1);
+    timeBeginPeriod(ClockResolutionMillis);
     AtProgramEnd(RestoreAtExit);
 }
 
@@ -233,16 +236,16 @@ int32_t TWin32SystemDriver::SetMouseVisible(int32_t visible) {
 }
 
 int32_t TWin32SystemDriver::Notify(const String& text, int32_t serious) {
-    ShowBox(text, serious ? 0x40030 : 0x40040);
+    ShowBox(text, MB_TOPMOST | MB_OK | (serious ? MB_ICONWARNING : MB_ICONINFORMATION));
     return 0;
 }
 
 int32_t TWin32SystemDriver::Confirm(const String& text, int32_t serious) {
-    return ShowBox(text, serious ? 0x40031 : 0x40041) == IDOK ? 1 : 0;
+    return ShowBox(text, MB_TOPMOST | MB_OKCANCEL | (serious ? MB_ICONWARNING : MB_ICONINFORMATION)) == IDOK ? 1 : 0;
 }
 
 int32_t TWin32SystemDriver::Proceed(const String& text, int32_t serious) {
-    int r = ShowBox(text, serious ? 0x40033 : 0x40043);
+    int r = ShowBox(text, MB_TOPMOST | MB_YESNOCANCEL | (serious ? MB_ICONWARNING : MB_ICONINFORMATION));
     return r == IDYES ? 1 : r == IDNO ? 0 : -1;
 }
 
@@ -321,84 +324,101 @@ int32_t TWin32SystemDriver::OpenURL(const String& url) {
 }
 
 int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam) {
-    uint32_t scan = static_cast<uint32_t>((lparam >> 16) & 0x7F) | ((lparam & (1 << 24)) ? 0x80u : 0u);
+    // Scan code (bits 16 to 22) with the extended-key flag (bit 24) as bit 7.
+    constexpr LPARAM Extended = 1 << 24;
+    uint32_t scan = static_cast<uint32_t>((lparam >> 16) & 0x7F) | ((lparam & Extended) ? 0x80u : 0u);
+    enum : uint32_t { LeftShift = 0x2A, RightShift = 0x36, LeftControl = 0x1D, RightControl = 0x9D, LeftAlt = 0x38, RightAlt = 0xB8 };
     switch (scan) {
-        case 0x2A: return 0xA0;
-        case 0x36: return 0xA1;
-        case 0x1D: return 0xA2;
-        case 0x9D: return 0xA3;
-        case 0x38: return 0xA4;
-        case 0xB8: return 0xA5;
+    case LeftShift: return VK_LSHIFT;
+    case RightShift: return VK_RSHIFT;
+    case LeftControl: return VK_LCONTROL;
+    case RightControl: return VK_RCONTROL;
+    case LeftAlt: return VK_LMENU;
+    case RightAlt: return VK_RMENU;
+    default: return static_cast<int32_t>(wparam);
     }
-    return static_cast<int32_t>(wparam);
 }
+
+namespace {
+
+// Every translated event carries the modifiers held and no extra object.
+void Report(int32_t id, const Ref<Object>& source, int32_t data, int32_t x = 0, int32_t y = 0) {
+    EmitEvent(id, source, data, ModifierState, x, y);
+}
+
+// Only switching from or to another program counts; a minimised window
+// becoming active does not resume.
+void TranslateActivate(WPARAM wparam, HWND other, const Ref<Object>& source) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        if (!OwnWindow(other)) Report(EventAppSuspend, source, 0);
+    } else if (!HIWORD(wparam) && !OwnWindow(other)) {
+        Report(EventAppResume, source, 0);
+    }
+}
+
+bool IsReportedKey(WPARAM vk) { return vk != 0 && vk <= MaxReportedKey; }
+
+void TranslateKeyDown(WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
+    constexpr LPARAM WasDown = 1 << 30;  // auto-repeat of a held key
+    if (!IsReportedKey(wparam)) return;
+    Report((lparam & WasDown) ? EventKeyRepeat : EventKeyDown, source, KeyCodeFromMessage(wparam, lparam));
+}
+
+void TranslateKeyUp(WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
+    if (IsReportedKey(wparam)) Report(EventKeyUp, source, KeyCodeFromMessage(wparam, lparam));
+}
+
+void TranslateMouseMove(HWND hwnd, WPARAM buttons, int32_t x, int32_t y, const Ref<Object>& source) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    bool inside = x >= 0 && x < r.right - r.left && y >= 0 && y < r.bottom - r.top;
+    TrackHover(inside ? hwnd : nullptr, source, x, y);
+    int32_t held = (buttons & MK_RBUTTON) ? 2 : (buttons & MK_MBUTTON) ? 4 : (buttons & MK_LBUTTON) ? 1 : 0;
+    Report(EventMouseMove, source, held, x, y);
+}
+
+// Buttons 1 left, 2 right, 3 middle; the window holds the capture while one
+// is down.
+void TranslateButton(HWND hwnd, bool down, int32_t button, int32_t x, int32_t y, const Ref<Object>& source) {
+    if (down) SetCapture(hwnd);
+    else ReleaseCapture();
+    Report(down ? EventMouseDown : EventMouseUp, source, button, x, y);
+}
+
+void TranslateWheel(HWND hwnd, WPARAM wparam, int32_t x, int32_t y, const Ref<Object>& source) {
+    POINT pt{x, y};  // the wheel reports screen coordinates
+    ScreenToClient(hwnd, &pt);
+    Report(EventMouseWheel, source, static_cast<int16_t>(HIWORD(wparam)) / WHEEL_DELTA, pt.x, pt.y);
+}
+
+void TranslateMouseLeave(HWND hwnd) {
+    if (hwnd == g_hovered) TrackHover(nullptr, Ref<Object>(), 0, 0);
+}
+
+}  // namespace
 
 void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
     int32_t x = GET_X_LPARAM(lparam);
     int32_t y = GET_Y_LPARAM(lparam);
     switch (message) {
-        case WM_ACTIVATE: {
-            HWND other = reinterpret_cast<HWND>(lparam);
-            if (LOWORD(wparam) != WA_INACTIVE) {
-                if (!HIWORD(wparam) && !OwnWindow(other)) EmitEvent(EventAppResume, source, 0, ModifierState, 0, 0);
-            } else if (!OwnWindow(other)) {
-                EmitEvent(EventAppSuspend, source, 0, ModifierState, 0, 0);
-            }
-            break;
-        }
-        case WM_CLOSE:
-            EmitEvent(EventAppTerminate, source, 0, ModifierState, 0, 0);
-            break;
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-            if (wparam == 0 || wparam > 255) break;
-            EmitEvent((lparam & (1 << 30)) ? EventKeyRepeat : EventKeyDown, source, KeyCodeFromMessage(wparam, lparam),
-                      ModifierState, 0, 0);
-            break;
-        case WM_KEYUP:
-        case WM_SYSKEYUP:
-            if (wparam == 0 || wparam > 255) break;
-            EmitEvent(EventKeyUp, source, KeyCodeFromMessage(wparam, lparam), ModifierState, 0, 0);
-            break;
-        case WM_CHAR:
-        case WM_SYSCHAR:
-            EmitEvent(EventKeyChar, source, static_cast<int32_t>(wparam), ModifierState, 0, 0);
-            break;
-        case WM_MOUSEMOVE: {
-            RECT r{};
-            GetClientRect(hwnd, &r);
-            bool inside = x >= 0 && x < r.right - r.left && y >= 0 && y < r.bottom - r.top;
-            TrackHover(inside ? hwnd : nullptr, source, x, y);
-            int32_t data = (wparam & MK_RBUTTON) ? 2 : (wparam & MK_MBUTTON) ? 4 : (wparam & MK_LBUTTON) ? 1 : 0;
-            EmitEvent(EventMouseMove, source, data, ModifierState, x, y);
-            break;
-        }
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            SetCapture(hwnd);
-            EmitEvent(EventMouseDown, source, message == WM_LBUTTONDOWN ? 1 : message == WM_RBUTTONDOWN ? 2 : 3,
-                      ModifierState, x, y);
-            break;
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP:
-        case WM_MBUTTONUP:
-            ReleaseCapture();
-            EmitEvent(EventMouseUp, source, message == WM_LBUTTONUP ? 1 : message == WM_RBUTTONUP ? 2 : 3,
-                      ModifierState, x, y);
-            break;
-        case WM_MOUSEWHEEL: {
-            POINT pt{x, y};
-            ScreenToClient(hwnd, &pt);
-            int32_t steps = static_cast<int16_t>(HIWORD(wparam)) / 120;
-            EmitEvent(EventMouseWheel, source, steps, ModifierState, pt.x, pt.y);
-            break;
-        }
-        case WM_MOUSELEAVE:
-            if (hwnd == g_hovered) TrackHover(nullptr, Ref<Object>(), 0, 0);
-            break;
-        default:
-            break;
+    case WM_ACTIVATE: return TranslateActivate(wparam, reinterpret_cast<HWND>(lparam), source);
+    case WM_CLOSE: return Report(EventAppTerminate, source, 0);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: return TranslateKeyDown(wparam, lparam, source);
+    case WM_KEYUP:
+    case WM_SYSKEYUP: return TranslateKeyUp(wparam, lparam, source);
+    case WM_CHAR:
+    case WM_SYSCHAR: return Report(EventKeyChar, source, static_cast<int32_t>(wparam));
+    case WM_MOUSEMOVE: return TranslateMouseMove(hwnd, wparam, x, y, source);
+    case WM_LBUTTONDOWN: return TranslateButton(hwnd, true, 1, x, y, source);
+    case WM_RBUTTONDOWN: return TranslateButton(hwnd, true, 2, x, y, source);
+    case WM_MBUTTONDOWN: return TranslateButton(hwnd, true, 3, x, y, source);
+    case WM_LBUTTONUP: return TranslateButton(hwnd, false, 1, x, y, source);
+    case WM_RBUTTONUP: return TranslateButton(hwnd, false, 2, x, y, source);
+    case WM_MBUTTONUP: return TranslateButton(hwnd, false, 3, x, y, source);
+    case WM_MOUSEWHEEL: return TranslateWheel(hwnd, wparam, x, y, source);
+    case WM_MOUSELEAVE: return TranslateMouseLeave(hwnd);
+    default: return;  // double clicks, dead characters and the rest: no event
     }
 }
 

@@ -28,6 +28,9 @@ public:
 // source (unknown messages are ignored). Called by window procedures.
 void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source);
 
+// Key codes above this are not reported.
+constexpr WPARAM MaxReportedKey = 255;
+
 // The key code reported for a key message: the virtual key, except that the
 // scan code tells the left and right shift, control and alt keys apart.
 int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam);

@@ -13,7 +13,7 @@ HWND CreateControl(DWORD xstyle, const wchar_t* cls, DWORD style, const Ref<TGad
 // ---- button ----
 
 Ref<TWindowsButton> TWindowsButton::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44012000;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_MULTILINE;
     intptr_t id = 0;
     _style = style;
     switch (style & 7) {
@@ -71,7 +71,8 @@ LRESULT TWindowsButton::OnCommand(UINT, WPARAM wparam) {
         SendMessageW(_hwnd, BM_SETCHECK, now == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
     }
     int32_t s = State();
-    int32_t data = (s & 0x40) == 0x40 ? -1 : (s & 0x50) ? 1 : 0;
+    constexpr int32_t ThirdStateBit = GSTATE_INDETERMINATE & ~GSTATE_SELECTED;
+    int32_t data = (s & ThirdStateBit) ? -1 : (s & GSTATE_INDETERMINATE) ? 1 : 0;
     PostGuiEvent(EventGadgetAction, data, 0, 0, 0, {});
     if (_toolAdded && SharedTooltip) {
         TOOLINFOW ti;
@@ -122,7 +123,7 @@ int32_t TWindowsButton::SetPixmap(const Ref<Object>&, int32_t) { return 0; }
 // ---- text field ----
 
 Ref<TWindowsTextField> TWindowsTextField::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44010080;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | ES_AUTOHSCROLL;
     if (style & FIELDSTYLE_PASSWORD) ws |= ES_PASSWORD;
     HWND h = CreateControl(WS_EX_CLIENTEDGE, L"EDIT", ws, group, 0);
     Register(KIND_TEXTFIELD, h, nullptr, 0);
@@ -230,13 +231,13 @@ void TWindowsTextField::SelectAll() { SendMessageW(_hwnd, EM_SETSEL, 0, -1); }
 // ---- label ----
 
 Ref<TWindowsLabel> TWindowsLabel::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44000180;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | SS_NOPREFIX | SS_NOTIFY;
     if ((style & 0x18) == LBLSTYLE_RIGHT) ws |= SS_RIGHT;
     else if ((style & 0x18) == LBLSTYLE_CENTER) ws |= SS_CENTER;
     switch (style & 7) {
     case LBLSTYLE_FRAME: ws |= WS_BORDER; break;
     case LBLSTYLE_SUNKENFRAME: ws |= SS_SUNKEN; break;
-    case LBLSTYLE_SEPARATOR: ws |= 0x1005; break;
+    case LBLSTYLE_SEPARATOR: ws |= SS_SUNKEN | SS_GRAYRECT; break;
     default: break;
     }
     _style = style;

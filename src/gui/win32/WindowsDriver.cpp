@@ -23,12 +23,12 @@ bool ButtonDown[4] = {};
 ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = 0x23;  // vertical and horizontal redraw, own device context
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
     wc.lpfnWndProc = TWindowsGUIDriver::ClassWndProc;
-    wc.cbWndExtra = DLGWINDOWEXTRA;  // 30: what the dialog manager needs
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // what the dialog manager needs
     wc.hInstance = GetModuleHandleW(nullptr);
     if (withIcon) wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(101));
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
     wc.lpszClassName = name;
     return RegisterClassExW(&wc);
@@ -133,14 +133,15 @@ Ref<TWindowsFont> TWindowsFont::DefaultFont(double size, int32_t style) {
 
 TWindowsGUIDriver::TWindowsGUIDriver() {
     OleInitialize(nullptr);
-    INITCOMMONCONTROLSEX icc{8, 0x7FF};
+    constexpr DWORD AllCommonControlClasses = 0x7FF;
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), AllCommonControlClasses};
     InitCommonControlsEx(&icc);
     if (!LoadLibraryW(L"msftedit.dll")) LoadLibraryW(L"riched20.dll");
     DefaultGuiFont = TWindowsFont::DefaultFont(0.0, 0);
     DesktopGadget = New<TWindowsDesktop>();
     KeyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
     MouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
-    SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", 0x80000001, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
+    SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
                                     GetModuleHandleW(nullptr), nullptr);
     if (SharedTooltip) {
         SendMessageW(SharedTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
@@ -191,10 +192,11 @@ Ref<TGuiFont> TWindowsGUIDriver::RequestFont(const Ref<TGuiFont>&) { return {}; 
 Ref<TIconStrip> TWindowsGUIDriver::LoadIconStrip(const Ref<Object>&) { return {}; }
 
 int32_t TWindowsGUIDriver::SetPointer(int32_t shape) {
-    static const WORD cursors[] = {32512, 32513, 32514, 32515, 32516, 32642, 32643,
-                                   32644, 32645, 32646, 32648, 32649, 32650, 32651};
-    WORD id = (shape >= 1 && shape <= 14) ? cursors[shape - 1] : 32512;
-    HCURSOR c = LoadCursorW(nullptr, MAKEINTRESOURCEW(id));
+    static const LPCWSTR cursors[] = {IDC_ARROW,  IDC_IBEAM,  IDC_WAIT,    IDC_CROSS, IDC_UPARROW,
+                                      IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL,
+                                      IDC_NO,     IDC_HAND,   IDC_APPSTARTING, IDC_HELP};
+    constexpr int32_t shapes = sizeof cursors / sizeof cursors[0];
+    HCURSOR c = LoadCursorW(nullptr, (shape >= 1 && shape <= shapes) ? cursors[shape - 1] : IDC_ARROW);
     SetCursor(c);
     CurrentPointer = shape == 0 ? nullptr : c;
     return 0;
@@ -421,12 +423,13 @@ bool TWindowsGUIDriver::HandleKey(WPARAM key, LPARAM flags) {
     if (!ev) return false;
     Ref<TGadget> src = Cast<TGadget>(ev->source);
     if (src && (src->State() & GSTATE_DISABLED)) return false;
-    if ((static_cast<uint32_t>(flags) & 0x80000000u) == 0) ev->Emit();
+    constexpr uint32_t KeyReleased = 0x80000000u;  // the hook's transition bit
+    if ((static_cast<uint32_t>(flags) & KeyReleased) == 0) ev->Emit();
     return true;
 }
 
 void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
-    if (msg < 0x200 || msg > 0x20A) return;
+    if (msg < WM_MOUSEFIRST || msg > WM_MOUSEWHEEL) return;
     POINT pt = mh->pt;
     HWND hwnd = mh->hwnd;
     int button = 0;

@@ -29,7 +29,7 @@ int32_t TWindowsGadget::SetupToolTips() {
         TWindowsGUIDriver::RemoveHwnd(_tooltips);
         DestroyWindow(_tooltips);
     }
-    _tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 1, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    _tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, _hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (_tooltips) {
         SendMessageW(_tooltips, TTM_SETMAXTIPWIDTH, 0, 300);
@@ -293,7 +293,7 @@ void TWindowsGadget::FillToolInfo(TOOLINFOW& ti) {
     // The original tool description, understood by every version: 44 bytes
     // in 32-bit builds, larger with 64-bit pointers.
     ti.cbSize = TTTOOLINFOW_V1_SIZE;
-    ti.uFlags = 0x111;  // id is a handle, subclass, transparent
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS | TTF_TRANSPARENT;
     ti.hwnd = GetParent(_hwnd);
     ti.uId = reinterpret_cast<UINT_PTR>(_hwnd);
     ti.lpszText = LPSTR_TEXTCALLBACKW;

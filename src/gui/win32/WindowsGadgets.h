@@ -164,6 +164,16 @@ public:
     HICON _icon = nullptr;
 
 private:
+    // One handler per message of WndProc.
+    LRESULT OnEraseBackground(HWND hwnd, HDC dc);
+    LRESULT OnSizeMessage(WPARAM kind, LPARAM size);
+    LRESULT OnMoveMessage();
+    LRESULT OnSizeLimits(MINMAXINFO* limits);
+    LRESULT OnScaleChanged(const RECT& suggested);
+    LRESULT OnActivateMessage(WORD how);
+    LRESULT OnCloseMessage();
+    LRESULT OnDropFiles(HDROP drop);
+    LRESULT OnSizeMoveLoop(bool entering);
     int32_t ApplySizeStyle(DWORD s);
     int32_t StatusHeight();
     // The rectangle the window reports: outer, or client with CLIENTCOORDS.

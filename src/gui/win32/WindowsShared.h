@@ -6,6 +6,7 @@
 #include "platform/win32/Win32.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <map>
 #include <vector>

@@ -2,8 +2,6 @@
 // rectangles, size limits, status bar, menus and the window events.
 #include "gui/win32/WindowsGadgets.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 
 #include "event/Event.h"
@@ -51,25 +49,25 @@ void TWindowsMenu::Build(HMENU into) {
 Ref<TWindowsWindow> TWindowsWindow::Create(const Ref<TGadget>& group, int32_t style) {
     const wchar_t* cls = TWindowsGUIDriver::ClassName();
     _style = style;
-    _wstyle = 0x16000000;
+    _wstyle = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     HWND parentHwnd = group ? reinterpret_cast<HWND>(group->Query(1)) : nullptr;
     bool desktopGroup = !group || group->Class() == KIND_DESKTOP;
     if (style & WINSTYLE_TITLEBAR) {
-        _wstyle |= 0x80000;
-        if (style & WINSTYLE_RESIZABLE) _wstyle |= 0x30000;
+        _wstyle |= WS_SYSMENU;
+        if (style & WINSTYLE_RESIZABLE) _wstyle |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
         if (!desktopGroup && !(style & WINSTYLE_TOOL)) {
             cls = TWindowsGUIDriver::DialogClassName();
-            _xstyle |= 1;
+            _xstyle |= WS_EX_DLGMODALFRAME;
         }
     } else {
-        _wstyle |= 0x80000000;
+        _wstyle |= WS_POPUP;
     }
-    if (style & WINSTYLE_RESIZABLE) _wstyle |= 0x40000;
+    if (style & WINSTYLE_RESIZABLE) _wstyle |= WS_THICKFRAME;
     if (style & WINSTYLE_MENU) {
         _hmenu = CreateMenu();
         AppendMenuW(_hmenu, MF_STRING, 0, L"");
     }
-    if (style & WINSTYLE_TOOL) _xstyle |= 0x80;
+    if (style & WINSTYLE_TOOL) _xstyle |= WS_EX_TOOLWINDOW;
     if (style & WINSTYLE_HIDDEN) _wstyle &= ~static_cast<DWORD>(WS_VISIBLE);
     // An owned window's owner is the group's window; the desktop owns nothing.
     if (desktopGroup) parentHwnd = nullptr;
@@ -77,12 +75,12 @@ Ref<TWindowsWindow> TWindowsWindow::Create(const Ref<TGadget>& group, int32_t st
                                 GetModuleHandleW(nullptr), nullptr);
     HWND client = nullptr;
     if (style & WINSTYLE_STATUS) {
-        _status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", 0x50000000, 0, 0, 0, 0, hwnd, nullptr,
+        _status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
         // A control parent, so that the dialog keys (Tab, Enter, Escape)
         // find the controls inside it.
-        client = CreateWindowExW(WS_EX_CONTROLPARENT, TWindowsGUIDriver::ClassName(), L"", 0x56000000, 0, 0, 0, 0,
-                                 hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+        client = CreateWindowExW(WS_EX_CONTROLPARENT, TWindowsGUIDriver::ClassName(), L"",
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowPos(_status, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     Register(KIND_WINDOW, hwnd, client, 0);
@@ -317,105 +315,125 @@ void TWindowsWindow::ReadRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
     h = FromDevice(h, dpi);
 }
 
+// Returning 0 lets the default processing run afterwards. Size, move, size
+// limit and scale messages count only for the window itself, not for its
+// client window.
 LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    bool own = hwnd == _hwnd;
     switch (msg) {
-    case WM_ERASEBKGND: {
-        if (!_brush) return 0;
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        RECT r;
-        if (!GetUpdateRect(hwnd, &r, FALSE)) GetClipBox(dc, &r);
-        FillRect(dc, &r, _brush.Get());
-        return 1;
-    }
-    case WM_SIZE: {
-        if (hwnd != _hwnd) return 0;
-        if (_status) SendMessageW(_status, WM_SIZE, wparam, lparam);
-        if (wparam == SIZE_MINIMIZED) return 0;
-        int32_t x, y, w, h;
-        ReadRect(x, y, w, h);
-        bool moved = x != xpos || y != ypos;
-        bool resized = w != width || h != height;
-        if (resized) SetRect(x, y, w, h);
-        RethinkClient();
-        LayoutKids();
-        if (!_suppressresizeevents) {
-            if (moved) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
-            if (resized) PostGuiEvent(EventWindowSize, 0, 0, w, h, {});
-        }
-        return 0;
-    }
-    case WM_MOVE: {
-        if (hwnd != _hwnd || IsZoomed(hwnd) || IsIconic(hwnd)) return 0;
-        int32_t x, y, w, h;
-        ReadRect(x, y, w, h);
-        SetRect(x, y, width, height);
-        if (!_suppressresizeevents) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
-        return 0;
-    }
-    case WM_GETMINMAXINFO: {
-        if (hwnd != _hwnd || !lparam) return 0;
-        MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(lparam);
-        int32_t dpi = DpiOf(_hwnd);
-        int32_t x = 0, y = 0, w = ToDevice(_minwidth, dpi), h = ToDevice(_minheight, dpi);
-        ConvertToContainerDimensions(x, y, w, h);
-        mm->ptMinTrackSize = POINT{w, h};
-        if (_maxwidth >= _minwidth && _maxheight >= _minheight) {
-            x = y = 0;
-            w = ToDevice(_maxwidth, dpi);
-            h = ToDevice(_maxheight, dpi);
-            ConvertToContainerDimensions(x, y, w, h);
-            mm->ptMaxTrackSize = POINT{w, h};
-        }
-        return 0;
-    }
-    case WM_DPICHANGED: {
-        // Moved to a screen of another scale: take the size the system
-        // suggests; the size message then lays the kids out at the new scale.
-        if (hwnd != _hwnd) return 0;
-        const RECT* r = reinterpret_cast<const RECT*>(lparam);
-        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
-    case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_ACTIVE || LOWORD(wparam) == WA_CLICKACTIVE) {
-            ActiveWindow = Ref<TWindowsWindow>(this);
-            PostGuiEvent(EventWindowActivate, 0, 0, 0, 0, {});
-        }
-        return 0;
-    case WM_CLOSE:
-        PostGuiEvent(EventWindowClose, 0, 0, 0, 0, {});
-        return 1;
-    case WM_DROPFILES: {
-        HDROP drop = reinterpret_cast<HDROP>(wparam);
-        POINT pt{};
-        DragQueryPoint(drop, &pt);
-        UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < n; ++i) {
-            wchar_t path[261] = {};
-            UINT len = DragQueryFileW(drop, i, path, 261);
-            if (len > 260) len = 260;
-            PostGuiEvent(EventWindowAccept, 0, 0, pt.x, pt.y,
-                         String(Utf16(path, len)));
-        }
-        DragFinish(drop);
-        return 0;
-    }
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE: {
-        if (ForceNoComposite) return 0;
-        LONG_PTR xs = GetWindowLongPtrW(_hwnd, GWL_EXSTYLE);
-        if (msg == WM_ENTERSIZEMOVE && !(xs & (WS_EX_LAYERED | WS_EX_COMPOSITED))) {
-            StartDoubleBuffer();
-            SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs | WS_EX_COMPOSITED);
-        } else if (msg == WM_EXITSIZEMOVE && (xs & WS_EX_COMPOSITED) && !(xs & WS_EX_LAYERED)) {
-            SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs & ~WS_EX_COMPOSITED);
-            EndDoubleBuffer();
-        }
-        return 0;
-    }
+    case WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<HDC>(wparam));
+    case WM_SIZE: return own ? OnSizeMessage(wparam, lparam) : 0;
+    case WM_MOVE: return own ? OnMoveMessage() : 0;
+    case WM_GETMINMAXINFO: return own ? OnSizeLimits(reinterpret_cast<MINMAXINFO*>(lparam)) : 0;
+    case WM_DPICHANGED: return own ? OnScaleChanged(*reinterpret_cast<const RECT*>(lparam)) : 0;
+    case WM_ACTIVATE: return OnActivateMessage(LOWORD(wparam));
+    case WM_CLOSE: return OnCloseMessage();
+    case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wparam));
+    case WM_ENTERSIZEMOVE: return OnSizeMoveLoop(true);
+    case WM_EXITSIZEMOVE: return OnSizeMoveLoop(false);
     default: return 0;
     }
+}
+
+LRESULT TWindowsWindow::OnEraseBackground(HWND hwnd, HDC dc) {
+    if (!_brush) return 0;
+    RECT r;
+    if (!GetUpdateRect(hwnd, &r, FALSE)) GetClipBox(dc, &r);
+    FillRect(dc, &r, _brush.Get());
+    return 1;
+}
+
+LRESULT TWindowsWindow::OnSizeMessage(WPARAM kind, LPARAM size) {
+    if (_status) SendMessageW(_status, WM_SIZE, kind, size);
+    if (kind == SIZE_MINIMIZED) return 0;
+    int32_t x, y, w, h;
+    ReadRect(x, y, w, h);
+    bool moved = x != xpos || y != ypos;
+    bool resized = w != width || h != height;
+    if (resized) SetRect(x, y, w, h);
+    RethinkClient();
+    LayoutKids();
+    if (!_suppressresizeevents) {
+        if (moved) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
+        if (resized) PostGuiEvent(EventWindowSize, 0, 0, w, h, {});
+    }
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnMoveMessage() {
+    if (IsZoomed(_hwnd) || IsIconic(_hwnd)) return 0;
+    int32_t x, y, w, h;
+    ReadRect(x, y, w, h);
+    SetRect(x, y, width, height);
+    if (!_suppressresizeevents) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnSizeLimits(MINMAXINFO* limits) {
+    if (!limits) return 0;
+    int32_t dpi = DpiOf(_hwnd);
+    int32_t x = 0, y = 0, w = ToDevice(_minwidth, dpi), h = ToDevice(_minheight, dpi);
+    ConvertToContainerDimensions(x, y, w, h);
+    limits->ptMinTrackSize = POINT{w, h};
+    if (_maxwidth >= _minwidth && _maxheight >= _minheight) {
+        x = y = 0;
+        w = ToDevice(_maxwidth, dpi);
+        h = ToDevice(_maxheight, dpi);
+        ConvertToContainerDimensions(x, y, w, h);
+        limits->ptMaxTrackSize = POINT{w, h};
+    }
+    return 0;
+}
+
+// Moved to a screen of another scale: take the size the system suggests;
+// the size message then lays the kids out at the new scale.
+LRESULT TWindowsWindow::OnScaleChanged(const RECT& suggested) {
+    SetWindowPos(_hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnActivateMessage(WORD how) {
+    if (how == WA_ACTIVE || how == WA_CLICKACTIVE) {
+        ActiveWindow = Ref<TWindowsWindow>(this);
+        PostGuiEvent(EventWindowActivate, 0, 0, 0, 0, {});
+    }
+    return 0;
+}
+
+// Closing is the application's decision: the window stays.
+LRESULT TWindowsWindow::OnCloseMessage() {
+    PostGuiEvent(EventWindowClose, 0, 0, 0, 0, {});
+    return 1;
+}
+
+LRESULT TWindowsWindow::OnDropFiles(HDROP drop) {
+    constexpr UINT CountQuery = 0xFFFFFFFF;
+    POINT pt{};
+    DragQueryPoint(drop, &pt);
+    UINT n = DragQueryFileW(drop, CountQuery, nullptr, 0);
+    for (UINT i = 0; i < n; ++i) {
+        wchar_t path[MAX_PATH + 1] = {};
+        UINT len = std::min<UINT>(DragQueryFileW(drop, i, path, MAX_PATH + 1), MAX_PATH);
+        PostGuiEvent(EventWindowAccept, 0, 0, pt.x, pt.y, String(Utf16(path, len)));
+    }
+    DragFinish(drop);
+    return 0;
+}
+
+// While the user drags the frame, a window that is neither layered nor
+// composited draws its kids double-buffered.
+LRESULT TWindowsWindow::OnSizeMoveLoop(bool entering) {
+    if (ForceNoComposite) return 0;
+    LONG_PTR xs = GetWindowLongPtrW(_hwnd, GWL_EXSTYLE);
+    if (entering && !(xs & (WS_EX_LAYERED | WS_EX_COMPOSITED))) {
+        StartDoubleBuffer();
+        SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs | WS_EX_COMPOSITED);
+    } else if (!entering && (xs & WS_EX_COMPOSITED) && !(xs & WS_EX_LAYERED)) {
+        SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs & ~WS_EX_COMPOSITED);
+        EndDoubleBuffer();
+    }
+    return 0;
 }
 
 int32_t TWindowsWindow::Free() {
