@@ -1,6 +1,6 @@
-// The Win32 driver: start-up, window classes, the handle map, the one window
-// procedure every toolkit window and taken-over control shares, and the
-// thread keyboard and mouse hooks.
+// The Win32 driver: start-up, fonts, window classes, gadget creation, the one
+// window procedure every toolkit window and taken-over control shares, and
+// the thread keyboard and mouse hooks.
 #include "gui/win32/WindowsGadgets.h"
 
 #include <ole2.h>
@@ -428,48 +428,63 @@ bool TWindowsGUIDriver::HandleKey(WPARAM key, LPARAM flags) {
     return true;
 }
 
+namespace {
+
+// Button 1 left, 2 right, 3 middle, 0 for a message of none; a double click
+// counts as a press and becomes the press message.
+int MouseButtonOf(UINT& msg, bool& down) {
+    down = false;
+    switch (msg) {
+    case WM_LBUTTONDBLCLK: msg = WM_LBUTTONDOWN; [[fallthrough]];
+    case WM_LBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_LBUTTONUP: return 1;
+    case WM_RBUTTONDBLCLK: msg = WM_RBUTTONDOWN; [[fallthrough]];
+    case WM_RBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_RBUTTONUP: return 2;
+    case WM_MBUTTONDBLCLK: msg = WM_MBUTTONDOWN; [[fallthrough]];
+    case WM_MBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_MBUTTONUP: return 3;
+    default: return 0;
+    }
+}
+
+// The native mouse message's key word, from the tracked buttons.
+WPARAM HeldButtonsAndKeys() {
+    WPARAM held = 0;
+    if (ButtonDown[1]) held |= MK_LBUTTON;
+    if (ButtonDown[2]) held |= MK_RBUTTON;
+    if (GetKeyState(VK_SHIFT) < 0) held |= MK_SHIFT;
+    if (GetKeyState(VK_CONTROL) < 0) held |= MK_CONTROL;
+    if (ButtonDown[3]) held |= MK_MBUTTON;
+    return held;
+}
+
+}  // namespace
+
 void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
     if (msg < WM_MOUSEFIRST || msg > WM_MOUSEWHEEL) return;
-    POINT pt = mh->pt;
-    HWND hwnd = mh->hwnd;
-    int button = 0;
-    bool down = false;
-    switch (msg) {
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: button = 1; down = true; msg = WM_LBUTTONDOWN; break;
-    case WM_LBUTTONUP: button = 1; break;
-    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: button = 2; down = true; msg = WM_RBUTTONDOWN; break;
-    case WM_RBUTTONUP: button = 2; break;
-    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: button = 3; down = true; msg = WM_MBUTTONDOWN; break;
-    case WM_MBUTTONUP: button = 3; break;
-    default: break;
-    }
+    bool down;
+    int button = MouseButtonOf(msg, down);
     if (button) ButtonDown[button] = down;
-    Ref<TWindowsGadget> g = GadgetOf(hwnd);
+    Ref<TWindowsGadget> g = GadgetOf(mh->hwnd);
     if (!g) return;
-    ScreenToClient(hwnd, &pt);
+    POINT pt = mh->pt;
+    ScreenToClient(mh->hwnd, &pt);
     if (button && !down && MouseDownGadgets[button - 1]) {
         Ref<TGadget> dragged = MouseDownGadgets[button - 1];
         MouseDownGadgets[button - 1] = nullptr;
         EmitGuiEvent(EventGadgetDrop, g, button, 0, pt.x, pt.y, dragged);
     }
     if (!(g->sensitivity & SENSE_MOUSE)) return;
-    WPARAM mods = 0;
-    if (ButtonDown[1]) mods |= 1;
-    if (ButtonDown[2]) mods |= 2;
-    if (GetKeyState(VK_SHIFT) < 0) mods |= 4;
-    if (GetKeyState(VK_CONTROL) < 0) mods |= 8;
-    if (ButtonDown[3]) mods |= 0x10;
-    LPARAM packed =
-        static_cast<LPARAM>(((static_cast<uint32_t>(pt.y) & 0xFFFF) << 16) | (static_cast<uint32_t>(pt.x) & 0xFFFF));
+    LPARAM packed = MAKELPARAM(pt.x & 0xFFFF, pt.y & 0xFFFF);
     if (msg == WM_MOUSEMOVE) {
-        if (packed != g->_oldcursorlp) {
-            g->_oldcursorlp = packed;
-            SystemEmitOSEvent(hwnd, msg, mods, packed, g);
-        }
+        if (packed == g->_oldcursorlp) return;  // the same client point again
+        g->_oldcursorlp = packed;
+        SystemEmitOSEvent(mh->hwnd, msg, HeldButtonsAndKeys(), packed, g);
     } else if (button && !down && CaptureReleased) {
         EmitGuiEvent(EventMouseUp, g, button);
     } else if (button) {
-        SystemEmitOSEvent(hwnd, msg, mods, packed, g);
+        SystemEmitOSEvent(mh->hwnd, msg, HeldButtonsAndKeys(), packed, g);
     }
 }
 

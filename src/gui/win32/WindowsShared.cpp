@@ -54,10 +54,10 @@ void LoadOptionalFunctions() {
 
 int32_t CurrentModifiers() {
     int32_t m = 0;
-    if (GetKeyState(VK_SHIFT) < 0) m |= 1;
-    if (GetKeyState(VK_CONTROL) < 0) m |= 2;
-    if (GetKeyState(VK_MENU) < 0) m |= 4;
-    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= 8;
+    if (GetKeyState(VK_SHIFT) < 0) m |= ModShift;
+    if (GetKeyState(VK_CONTROL) < 0) m |= ModControl;
+    if (GetKeyState(VK_MENU) < 0) m |= ModAlt;
+    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= ModWindows;
     return m;
 }
 
