@@ -1,7 +1,6 @@
 #include "platform/Socket.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "platform/win32/SocketSystem.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,5 +2,6 @@
 // shares (platform/Socket.cpp).
 #pragma once
 
-#include <winsock2.h>
+#include "platform/win32/Win32.h"
+
 #include <ws2tcpip.h>
