@@ -10,7 +10,7 @@
 #include <string>
 
 #include "net/HttpMessage.h"
-#include "net/PageFetch.h"
+#include "net/FetchLimits.h"
 #include "platform/Socket.h"
 #include "platform/Tls.h"
 #include "stream/ReadAhead.h"
@@ -18,9 +18,6 @@
 namespace net {
 
 using Clock = std::chrono::steady_clock;
-
-// True once AbandonFetches has been called.
-bool FetchesAbandoned();
 
 // "60 s", "0.4 s": a duration for a message.
 std::string SecondsText(int32_t millis);

@@ -9,7 +9,6 @@
 
 #include "net/Connection.h"
 #include "net/HttpMessage.h"
-#include "net/PageFetch.h"
 #include "stream/ReadAhead.h"
 
 namespace net {

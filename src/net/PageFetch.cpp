@@ -1,33 +1,11 @@
 #include "net/PageFetch.h"
 
-#include <atomic>
 #include <limits>
 #include <new>
 
 #include "net/HttpFetch.h"
 
 namespace net {
-
-namespace {
-
-std::atomic<bool> g_abandoned{false};
-std::atomic<int32_t> g_deadline{FetchLimits{}.deadlineMillis};
-std::atomic<int32_t> g_connect{FetchLimits{}.connectMillis};
-std::atomic<int32_t> g_idle{FetchLimits{}.idleMillis};
-
-}  // namespace
-
-bool FetchesAbandoned() { return g_abandoned.load(std::memory_order_relaxed); }
-
-void AbandonFetches() { g_abandoned = true; }
-
-FetchLimits DefaultFetchLimits() { return FetchLimits{g_deadline, g_connect, g_idle}; }
-
-void SetDefaultFetchLimits(const FetchLimits& limits) {
-    g_deadline = limits.deadlineMillis;
-    g_connect = limits.connectMillis;
-    g_idle = limits.idleMillis;
-}
 
 PageLines CountPageLines(const std::string& streamUrl) { return CountPageLines(streamUrl, DefaultFetchLimits()); }
 

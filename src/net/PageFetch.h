@@ -7,19 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "net/FetchLimits.h"
+
 namespace net {
-
-// What one fetch may take, in milliseconds.
-struct FetchLimits {
-    int32_t deadlineMillis = 60000;  // the whole fetch: look-up, connect, TLS, head, body
-    int32_t connectMillis = 20000;   // one connection attempt
-    int32_t idleMillis = 30000;      // silence while waiting for bytes
-};
-
-// The limits a fetch uses unless it is given others. Tests shorten them;
-// safe to read from any thread.
-FetchLimits DefaultFetchLimits();
-void SetDefaultFetchLimits(const FetchLimits& limits);
 
 struct PageLines {
     bool ok = false;
@@ -39,9 +29,5 @@ struct PageLines {
 // 2xx, a body cut short) comes back as ok == false with a reason.
 PageLines CountPageLines(const std::string& streamUrl);
 PageLines CountPageLines(const std::string& streamUrl, const FetchLimits& limits);
-
-// Makes every fetch in progress fail within a moment, and every later one
-// at once: for the end of the program, so no worker outlives it.
-void AbandonFetches();
 
 }  // namespace net

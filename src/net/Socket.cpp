@@ -173,12 +173,8 @@ int32_t SockRemoteIp(const Ref<TSocket>& s) { return s->RemoteIp(); }
 int32_t SockRemotePort(const Ref<TSocket>& s) { return s->RemotePort(); }
 
 std::vector<int32_t> ResolveHostIps(const String& host) {
-    std::string name = host.ToBytes8();
-    // The resolver reads a C string: a name with a zero byte inside would be
-    // resolved as its prefix, so it resolves as nothing instead.
-    if (name.find('\0') != std::string::npos) return {};
     std::vector<uint32_t> ips;
-    if (!platform::ResolveHostName(name, ips)) return {};
+    if (!platform::LookupHostIPv4(host.ToBytes8(), ips)) return {};
     return std::vector<int32_t>(ips.begin(), ips.end());
 }
 

@@ -64,9 +64,6 @@ int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis);
 int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>& write,
                       std::vector<SocketHandle>& error, int32_t timeoutMillis);
 
-// Host-by-name lookup of 8-bit text: false when it fails or its result is not
-// IPv4 with 4-byte addresses.
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips);
 // The IPv4 addresses of a host name through the thread-safe resolver, in
 // its order; false when the name does not resolve. A dotted IPv4 literal
 // gives itself without a lookup.

@@ -198,39 +198,6 @@ int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>
     return ready;
 }
 
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    hostent* h = gethostbyname(name.c_str());
-    if (!h || h->h_addrtype != AF_INET || h->h_length != 4) return false;
-    for (char** p = h->h_addr_list; *p; ++p) {
-        uint32_t net;
-        std::memcpy(&net, *p, 4);
-        ips.push_back(ntohl(net));
-    }
-    return true;
-}
-
-bool LookupHostIPv4(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    in_addr literal{};
-    if (inet_pton(AF_INET, name.c_str(), &literal) == 1) {
-        ips.push_back(ntohl(literal.s_addr));
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return false;
-    for (addrinfo* a = found; a; a = a->ai_next) {
-        if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
-        uint32_t ip = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
-        if (std::find(ips.begin(), ips.end(), ip) == ips.end()) ips.push_back(ip);
-    }
-    freeaddrinfo(found);
-    return !ips.empty();
-}
-
 bool LookupHostAddress(uint32_t ip, std::string& name) {
     uint32_t net = htonl(ip);
     hostent* h = gethostbyaddr(&net, 4, AF_INET);

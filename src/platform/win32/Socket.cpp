@@ -1,7 +1,6 @@
 #include "platform/Socket.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "platform/win32/SocketSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -183,40 +182,6 @@ int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>
         for (SocketHandle& h : *lists[l])
             if (!FD_ISSET(Sock(h), &sets[l])) h = 0;
     return r;
-}
-
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    hostent* h = gethostbyname(name.c_str());
-    if (!h || h->h_addrtype != AF_INET || h->h_length != 4) return false;
-    for (char** p = h->h_addr_list; *p; ++p) {
-        u_long net;
-        std::memcpy(&net, *p, 4);
-        ips.push_back(ntohl(net));
-    }
-    return true;
-}
-
-bool LookupHostIPv4(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    // A dotted literal is taken as it is, without asking a name server.
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) {
-        hints.ai_flags = 0;
-        found = nullptr;
-        if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return false;
-    }
-    for (addrinfo* a = found; a; a = a->ai_next) {
-        if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
-        uint32_t ip = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
-        if (std::find(ips.begin(), ips.end(), ip) == ips.end()) ips.push_back(ip);
-    }
-    freeaddrinfo(found);
-    return !ips.empty();
 }
 
 bool LookupHostAddress(uint32_t ip, std::string& name) {
