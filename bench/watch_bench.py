@@ -10,9 +10,10 @@
    (target: ratio at most 1.3) and against curl one page after the other
    (target: at most 0.25), with the p99 time the window took to answer a
    WM_NULL probe every 50 ms meanwhile.
-3. Start-up with 100 and with 500 stored pages whose server refuses
-   connections: how long the window is busy listing them (the first probe
-   answer), which must grow linearly and stay under 0.5 s for 500.
+3. Start-up with 0, 100 and 500 stored pages whose server refuses
+   connections: the first probe answer waits for the gadgets and the list;
+   its growth over the empty start is the listing, which must grow linearly
+   and stay under 0.5 s for 500.
 4. Processor time of the program while it idles in its countdown, read from
    /proc over 60 seconds. Target: under 0.5% of one core.
 
@@ -173,20 +174,23 @@ def main():
               f"{p99:.1f} ms (target < 100)", flush=True)
         slow.stop()
 
-        # Start-up: listing stored pages, before any fetch is back.
-        listing = {}
-        for n in (100, 500):
+        # Start-up: listing stored pages, before any fetch is back. The
+        # window's first answer waits for the gadgets and the list; the
+        # list's share is the difference to an empty one.
+        busy = {}
+        for n in (0, 100, 500):
             dead = [(f"http://{DEAD_IP}/d/{i}", f"Dead {i:03d}", i) for i in range(n)]
             with open(prog.autosave, "wb") as f:
                 f.write(record_file(dead))
             mark = len(probe.samples)
             prog.start()
             prog.wait_line("Update", 300)
-            listing[n] = probe.samples[mark][1] if len(probe.samples) > mark else float("nan")
+            time.sleep(0.5)
+            busy[n] = probe.samples[mark][1] if len(probe.samples) > mark else float("nan")
             prog.kill()
-        print(f"start-up listing: window busy {listing[100]:.0f} ms for 100 stored pages, "
-              f"{listing[500]:.0f} ms for 500 (target < 500 ms; linear: ratio "
-              f"{listing[500] / listing[100]:.1f} for 5 times the pages)", flush=True)
+        print(f"start-up: first window answer after {busy[0]:.0f} ms with no stored pages, {busy[100]:.0f} ms "
+              f"with 100, {busy[500]:.0f} ms with 500: listing 100 takes {busy[100] - busy[0]:.0f} ms, 500 take "
+              f"{busy[500] - busy[0]:.0f} ms (target < 500 ms, linear)", flush=True)
         probe.stop()
 
         with open(prog.autosave, "wb") as f:
