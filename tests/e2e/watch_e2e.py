@@ -117,6 +117,16 @@ class Browser:
             return []
 
 
+def program_in(work, name, env, stored):
+    """The program in a folder of its own whose autosave.dat holds `stored` (bytes)."""
+    folder = os.path.join(work, name)
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+    with open(prog.autosave, "wb") as f:
+        f.write(stored)
+    return prog
+
+
 def gets(server):
     """The requests since the last call as (method and path, Host header)."""
     return [(request.rsplit(" ", 1)[0], host) for request, host in server.take_requests()]
@@ -352,12 +362,8 @@ def user_session(work, env, server, browser, results):
 # --- scenario 2: the server cannot be reached ----------------------------------
 
 def unreachable(work, env, results):
-    folder = os.path.join(work, "offline")
-    os.makedirs(folder, exist_ok=True)
-    prog = WatchProgram(PROGRAM, folder, env)
     stored = record_file([(f"http://{DEAD_IP}/t/a", "Alpha", 3), (f"{DEAD_IP}/t/b", "Beta", 5)])
-    with open(prog.autosave, "wb") as f:
-        f.write(stored)
+    prog = program_in(work, "offline", env, stored)
     prog.start()
 
     def run():
@@ -452,11 +458,7 @@ def busy_window(work, env, server, slow, results):
     stored = [(f"http://{SLOW_IP}{path}", f"Slow {i:02d}", n) for i, (path, n) in enumerate(pages)]
     server.set_page("/t/new", lines_body(9))
     new = (f"http://{SERVER_IP}/t/new", "Newcomer", 9)
-    folder = os.path.join(work, "busy")
-    os.makedirs(folder, exist_ok=True)
-    prog = WatchProgram(PROGRAM, folder, env)
-    with open(prog.autosave, "wb") as f:
-        f.write(record_file(stored))
+    prog = program_in(work, "busy", env, record_file(stored))
     prog.start()
     prog.main_window()
     t_window = time.monotonic()
@@ -555,11 +557,7 @@ def mixed_order(work, env, server, slow, slowish, results):
     records = [(f"http://{SLOW_IP}/o/a", "Alpha", 1), (f"http://{SERVER_IP}/o/missing", "Missing", 8),
                (f"http://{SERVER_IP}/o/c", "Gamma", 1), (f"http://{DEAD_IP}/o/d", "Dead", 9),
                (f"http://{SLOWISH_IP}/o/e", "Echo", 6)]
-    folder = os.path.join(work, "order")
-    os.makedirs(folder, exist_ok=True)
-    prog = WatchProgram(PROGRAM, folder, env)
-    with open(prog.autosave, "wb") as f:
-        f.write(record_file(records))
+    prog = program_in(work, "order", env, record_file(records))
     prog.start()
 
     def shown(lines):
