@@ -11,9 +11,9 @@
 
 namespace {
 
-// The longest the window waits for attention: well inside the 100 ms in
-// which a window must answer, and idle pumping stays cheap.
-constexpr int32_t kAttendMillis = 50;
+// The longest one wait for attention lasts. Input and finished fetches end
+// a wait at once, so this only bounds how stale a countdown step can get.
+constexpr int32_t kAttendMillis = 200;
 
 std::vector<Ref<ThreadWatch>> ListedRecords() {
     std::vector<Ref<ThreadWatch>> records;

@@ -4,9 +4,14 @@
 #include <vector>
 
 #include "app/FetchQueue.h"
+#include "event/SystemDriver.h"
 #include "runtime/Program.h"
 
 namespace {
+
+// How long the window looks away while fetches are out: well inside the
+// 100 ms in which a window must answer.
+constexpr int32_t kFetchWaitMillis = 50;
 
 std::vector<CheckLine*>& Lines() {
     static std::vector<CheckLine*> lines;
@@ -22,13 +27,7 @@ CheckLine::~CheckLine() { Lines().erase(std::find(Lines().begin(), Lines().end()
 void CheckLine::Ask(const String& streamURL, Answer answer) {
     Asked asked;
     asked.answer = std::move(answer);
-    if (TrimText(StreamHost(streamURL)).IsEmpty()) {
-        // "http::" alone would reach the local machine on some systems.
-        asked.done = true;
-        asked.page.failure = "the address names no host";
-    } else {
-        asked.ticket = PageFetches().Submit(streamURL.ToBytes8());
-    }
+    asked.ticket = PageFetches().Submit(streamURL.ToBytes8());
     _asks.push_back(std::move(asked));
 }
 
@@ -62,24 +61,13 @@ void AnswerFinishedChecks() {
 }
 
 void WaitForChecks(int32_t millis) {
-    // A plain sleep costs less than a timed wait where nothing can come.
-    if (PageFetches().Outstanding()) PageFetches().WaitForFinished(millis);
-    else SleepMillis(millis);
+    // While fetches are out, their results are looked for often; with none
+    // out, the wait is for native input alone, which ends it at once.
+    if (PageFetches().Outstanding()) PageFetches().WaitForFinished(std::min(millis, kFetchWaitMillis));
+    else AwaitSystemFor(millis);
 }
 
 String FailureText(const net::PageLines& page) {
     return String::FromBytes8(page.failure.data(), static_cast<int32_t>(page.failure.size()));
 }
 
-String StreamHost(const String& streamURL) {
-    int32_t start = streamURL.IndexOf("::");
-    String path = start < 0 ? streamURL : streamURL.Slice(start + 2, streamURL.Length());
-    int32_t end = path.Length();
-    for (int32_t i = 0; i < path.Length(); ++i) {
-        if (path[i] == u'/' || path[i] == u':') {
-            end = i;
-            break;
-        }
-    }
-    return path.Slice(0, end);
-}

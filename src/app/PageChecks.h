@@ -41,11 +41,9 @@ private:
 
 // Takes the fetches finished so far and runs every answer that is due.
 void AnswerFinishedChecks();
-// Returns when a fetch has finished, or after `millis`.
+// Returns when a fetch has finished or native input has come, or after
+// `millis` (at most 50 ms while fetches are out).
 void WaitForChecks(int32_t millis);
 
 // Why a fetch failed, as text for messages.
 String FailureText(const net::PageLines& page);
-
-// The host part of a stream URL ("http::host:80/path" gives "host").
-String StreamHost(const String& streamURL);

@@ -48,7 +48,6 @@ Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int3
 
 Ref<ThreadWatch> ThreadWatch::Create(const String& url, const String& name) {
     String streamURL = FixURL(WithoutLineBreaks(url));
-    if (TrimText(StreamHost(streamURL)).IsEmpty()) return nullptr;
     net::PageLines page = net::CountPageLines(streamURL.ToBytes8());
     if (!page.ok) return nullptr;
     return Listed(url, name, page.lines);

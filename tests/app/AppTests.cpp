@@ -260,9 +260,9 @@ TEST_F(WatcherTest, AddThatFailsSaysWhyAndKeepsTheFields) {
     };
     const Case cases[] = {
         {Url("/missing"), "Could not add My thread: the server answered 404 Not Found."},
-        {"", "Could not add My thread: the address names no host."},
-        {"http://", "Could not add My thread: the address names no host."},
-        {"http:///x", "Could not add My thread: the address names no host."},
+        {"", "Could not add My thread: the address has no host name."},
+        {"http://", "Could not add My thread: the address has no host name."},
+        {"http:///x", "Could not add My thread: the address has no host name."},
         {String(kDeadHost) + "/x", ""},
     };
     for (const Case& c : cases) {
@@ -399,6 +399,6 @@ TEST_F(WatcherTest, AStoredAddressWithoutHostIsKeptAndNotFetched) {
     LoadList();
     ThreadWatch::update();
     EXPECT_EQ(Output(), (std::vector<std::string>{"Failed to connect to No host.",
-                                                  "Reason: the address names no host."}));
+                                                  "Reason: the address has no host name."}));
     EXPECT_EQ(ReadFileBytes("autosave.dat"), "http://\r\nNo host\r\n5\r\n");
 }
