@@ -2,12 +2,16 @@
 
     pki = make_test_pki("/tmp/some/dir")
     pki["ca"]            the trusted root (PEM); hand it to the client
-    pki["good"]          (cert, key) for "localhost", signed by the root
-    pki["other_host"]    (cert, key) for "other.invalid", signed by the root
+    pki["good"]          (cert, key) for "localhost"
+    pki["other_host"]    (cert, key) for "other.invalid"
     pki["expired"]       (cert, key) for "localhost", validity ended yesterday
     pki["untrusted"]     (cert, key) for "localhost" from a second root that
                          nobody trusts
     pki["untrusted_ca"]  that second root (PEM), for tests that want it
+
+As on real sites, the root signs an intermediate that signs the leaves, and
+each cert file holds the leaf followed by its intermediate, which is what a
+server sends.
 
 Every value is a file path. From the shell:
 
@@ -39,19 +43,26 @@ def _key():
     return ec.generate_private_key(ec.SECP256R1())
 
 
-def _root(common_name, now):
+def _authority(common_name, now, issuer=None):
+    """A root, or with issuer=(cert, key) an intermediate below it."""
     key = _key()
     public = key.public_key()
-    cert = (x509.CertificateBuilder()
-            .subject_name(_name(common_name)).issuer_name(_name(common_name))
-            .public_key(public).serial_number(x509.random_serial_number())
-            .not_valid_before(now - DAY).not_valid_after(now + 30 * DAY)
-            .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
+    issuer_cert, issuer_key = issuer or (None, key)
+    builder = (x509.CertificateBuilder()
+               .subject_name(_name(common_name))
+               .issuer_name(issuer_cert.subject if issuer_cert else _name(common_name))
+               .public_key(public).serial_number(x509.random_serial_number())
+               .not_valid_before(now - DAY).not_valid_after(now + 30 * DAY))
+    if issuer_cert:
+        builder = builder.add_extension(
+            x509.AuthorityKeyIdentifier.from_issuer_public_key(issuer_key.public_key()), critical=False)
+    cert = (builder
+            .add_extension(x509.BasicConstraints(ca=True, path_length=0 if issuer_cert else 1), critical=True)
             .add_extension(x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
                                          data_encipherment=False, key_agreement=False, key_cert_sign=True,
                                          crl_sign=True, encipher_only=False, decipher_only=False), critical=True)
             .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
-            .sign(key, hashes.SHA256()))
+            .sign(issuer_key, hashes.SHA256()))
     return cert, key
 
 
@@ -74,37 +85,42 @@ def _leaf(host, issuer_cert, issuer_key, not_before, not_after):
     return cert, key
 
 
-def _write_cert(path, cert):
+def _write_certs(path, *certs):
     with open(path, "wb") as f:
-        f.write(cert.public_bytes(serialization.Encoding.PEM))
+        for cert in certs:
+            f.write(cert.public_bytes(serialization.Encoding.PEM))
     return path
 
 
-def _write_pair(directory, name, cert, key):
+def _write_pair(directory, name, chain, key):
     key_path = os.path.join(directory, name + ".key")
     with open(key_path, "wb") as f:
         f.write(key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
                                   serialization.NoEncryption()))
-    return _write_cert(os.path.join(directory, name + ".pem"), cert), key_path
+    return _write_certs(os.path.join(directory, name + ".pem"), *chain), key_path
 
 
 def make_test_pki(directory):
-    """Writes a fresh root, a second untrusted root and four leaves into
-    `directory` (made if missing); returns the paths (see the module text)."""
+    """Writes a fresh root, a second untrusted root, their intermediates and
+    four leaves into `directory` (made if missing); returns the paths (see
+    the module text)."""
     os.makedirs(directory, exist_ok=True)
     now = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
-    ca, ca_key = _root("Vostle Watch test root", now)
-    stranger, stranger_key = _root("Vostle Watch untrusted root", now)
+    ca = _authority("Vostle Watch test root", now)
+    middle = _authority("Vostle Watch test intermediate", now, issuer=ca)
+    stranger = _authority("Vostle Watch untrusted root", now)
+    stranger_middle = _authority("Vostle Watch untrusted intermediate", now, issuer=stranger)
     leaves = {
-        "good": _leaf("localhost", ca, ca_key, now - DAY, now + 30 * DAY),
-        "other_host": _leaf("other.invalid", ca, ca_key, now - DAY, now + 30 * DAY),
-        "expired": _leaf("localhost", ca, ca_key, now - 30 * DAY, now - DAY),
-        "untrusted": _leaf("localhost", stranger, stranger_key, now - DAY, now + 30 * DAY),
+        "good": ("localhost", middle, now - DAY, now + 30 * DAY),
+        "other_host": ("other.invalid", middle, now - DAY, now + 30 * DAY),
+        "expired": ("localhost", middle, now - 30 * DAY, now - DAY),
+        "untrusted": ("localhost", stranger_middle, now - DAY, now + 30 * DAY),
     }
-    pki = {"ca": _write_cert(os.path.join(directory, "ca.pem"), ca),
-           "untrusted_ca": _write_cert(os.path.join(directory, "untrusted-ca.pem"), stranger)}
-    for name, (cert, key) in leaves.items():
-        pki[name] = _write_pair(directory, name.replace("_", "-"), cert, key)
+    pki = {"ca": _write_certs(os.path.join(directory, "ca.pem"), ca[0]),
+           "untrusted_ca": _write_certs(os.path.join(directory, "untrusted-ca.pem"), stranger[0])}
+    for name, (host, issuer, not_before, not_after) in leaves.items():
+        cert, key = _leaf(host, *issuer, not_before, not_after)
+        pki[name] = _write_pair(directory, name.replace("_", "-"), (cert, issuer[0]), key)
     return pki
 
 
