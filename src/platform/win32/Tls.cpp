@@ -258,11 +258,13 @@ private:
                 }
             }
             if (!_haveContext) return Fail(StatusOf(s), Describe(s));
+            size_t offered = _inEnd - _inBegin;
             _inBegin = input[1].BufferType == SECBUFFER_EXTRA ? _inEnd - input[1].cbBuffer : _inEnd;
             if (!sent) return Fail(TlsStatus::TransportFailed, "sending to the server failed");
             if (s == SEC_E_OK) return TlsStatus::Ok;
             if (s != SEC_I_CONTINUE_NEEDED && s != SEC_I_INCOMPLETE_CREDENTIALS) return Fail(StatusOf(s), Describe(s));
-            wantInput = _inEnd == _inBegin;
+            // Nothing taken from what is there: it needs more first.
+            wantInput = _inEnd == _inBegin || _inEnd - _inBegin == offered;
         }
     }
 
@@ -356,7 +358,9 @@ private:
             const char* p = static_cast<const char*>(data->pvBuffer);
             _plain.assign(p, p + data->cbBuffer);
         }
+        size_t offered = _inEnd - _inBegin;
         _inBegin = extra ? _inEnd - extra->cbBuffer : _inEnd;
+        _needInput = _inEnd - _inBegin == offered && _plain.empty();
         if (s == SEC_I_CONTEXT_EXPIRED) {
             // close_notify: the session is over, whatever came with it counts.
             _ended = true;
