@@ -1,4 +1,4 @@
-#include "platform/Tls.h"
+#include "platform/TlsSession.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -101,7 +101,7 @@ private:
     size_t _body = 0;
 };
 
-class OpenSslClient final : public TlsClient {
+class OpenSslClient final : public TlsSession {
 public:
     explicit OpenSslClient(SSL* ssl) : _ssl(ssl) {
         _in = BIO_new(BIO_s_mem());
@@ -122,11 +122,7 @@ public:
     bool Usable() const { return SSL_get_rbio(_ssl) != nullptr; }
 
     TlsStatus Handshake(TlsTransport& transport, const std::string& host) override {
-        if (_transport) return Fail(TlsStatus::Failed, "the session has already had its handshake");
-        _transport = &transport;
-        // An empty name would switch the host-name check off.
-        if (host.empty() || host.find('\0') != std::string::npos)
-            return Fail(TlsStatus::Failed, "no host name to check the certificate against");
+        if (TlsStatus refused = Begin(transport, host); refused != TlsStatus::Ok) return refused;
         ERR_clear_error();
         if (SSL_set_tlsext_host_name(_ssl, host.c_str()) != 1 || SSL_set1_host(_ssl, host.c_str()) != 1)
             return Fail(TlsStatus::Failed, "host name not accepted: " + LastError());
@@ -138,19 +134,13 @@ public:
             int error = SSL_get_error(_ssl, r);
             // Alerts leave too, so the server learns why.
             if (!Flush()) return Fail(TlsStatus::TransportFailed, "sending to the server failed");
-            if (r == 1) {
-                _ready = true;
-                _detail.clear();
-                return TlsStatus::Ok;
-            }
+            if (r == 1) return Ready();
             if (error != SSL_ERROR_WANT_READ) return HandshakeFailure();
             int32_t n = Fill();
             if (n == 0) return Fail(TlsStatus::TransportFailed, "the server closed the connection during the handshake");
             if (n < 0) return Fail(TlsStatus::TransportFailed, "receiving from the server failed or timed out");
         }
     }
-
-    std::string Detail() const override { return _detail; }
 
     int32_t Read(void* buf, int32_t count) override {
         if (_ended) return 0;
@@ -221,29 +211,9 @@ private:
         return Fail(TlsStatus::Failed, text.empty() ? "the handshake failed" : text);
     }
 
-    TlsStatus Fail(TlsStatus status, std::string detail) {
-        _detail = std::move(detail);
-        return status;
-    }
-
-    int32_t End() {
-        _ended = true;
-        return 0;
-    }
-
-    int32_t Broken(std::string detail) {
-        _detail = std::move(detail);
-        _ready = false;
-        return -1;
-    }
-
     SSL* _ssl;
     BIO* _in = nullptr;
     BIO* _out = nullptr;
-    TlsTransport* _transport = nullptr;
-    bool _ready = false;
-    bool _ended = false;
-    std::string _detail;
     RecordBoundary _records;
     unsigned char _buffer[32768];
 };

@@ -1,4 +1,4 @@
-#include "platform/Tls.h"
+#include "platform/TlsSession.h"
 
 #define SECURITY_WIN32
 // SCH_CREDENTIALS and TLS_PARAMETERS (with UNICODE_STRING from subauth.h).
@@ -140,7 +140,7 @@ HRESULT ChainProblem(DWORD bits) {
     return 0;
 }
 
-class SchannelClient final : public TlsClient {
+class SchannelClient final : public TlsSession {
 public:
     SchannelClient() : _in(64 * 1024) {}
     ~SchannelClient() override {
@@ -148,12 +148,9 @@ public:
     }
 
     TlsStatus Handshake(TlsTransport& transport, const std::string& host) override {
-        if (_transport) return Fail(TlsStatus::Failed, "the session has already had its handshake");
-        _transport = &transport;
-        // An empty target name would mean "check no name".
-        int n = host.empty() ? 0 : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), static_cast<int>(host.size()), nullptr, 0);
-        if (n <= 0 || host.find('\0') != std::string::npos)
-            return Fail(TlsStatus::Failed, "no host name to check the certificate against");
+        if (TlsStatus refused = Begin(transport, host); refused != TlsStatus::Ok) return refused;
+        int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), static_cast<int>(host.size()), nullptr, 0);
+        if (n <= 0) return Fail(TlsStatus::Failed, "the host name is not UTF-8");
         _host.resize(static_cast<size_t>(n));
         MultiByteToWideChar(CP_UTF8, 0, host.data(), static_cast<int>(host.size()), _host.data(), n);
         TlsStatus status = Negotiate();
@@ -162,12 +159,8 @@ public:
         if (status != TlsStatus::Ok) return status;
         SECURITY_STATUS s = QueryContextAttributesW(&_context, SECPKG_ATTR_STREAM_SIZES, &_sizes);
         if (s != SEC_E_OK) return Fail(TlsStatus::Failed, Describe(s));
-        _ready = true;
-        _detail.clear();
-        return TlsStatus::Ok;
+        return Ready();
     }
-
-    std::string Detail() const override { return _detail; }
 
     int32_t Read(void* buf, int32_t count) override {
         if (_plainBegin < _plain.size()) return TakePlain(buf, count);
@@ -400,30 +393,10 @@ private:
         return n;
     }
 
-    TlsStatus Fail(TlsStatus status, std::string detail) {
-        _detail = std::move(detail);
-        return status;
-    }
-
-    int32_t End() {
-        _ended = true;
-        return 0;
-    }
-
-    int32_t Broken(std::string detail) {
-        _detail = std::move(detail);
-        _ready = false;
-        return -1;
-    }
-
-    TlsTransport* _transport = nullptr;
     std::wstring _host;
     CtxtHandle _context{};
     bool _haveContext = false;
-    bool _ready = false;
-    bool _ended = false;
     bool _needInput = false;
-    std::string _detail;
     SecPkgContext_StreamSizes _sizes{};
     std::vector<char> _in;  // received, not yet decrypted: [_inBegin, _inEnd)
     size_t _inBegin = 0;
