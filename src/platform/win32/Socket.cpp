@@ -74,26 +74,39 @@ bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
     return bind(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
-bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis) {
-    if (!Valid(s)) return false;
+bool SetSocketBlocking(SocketHandle s, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return Valid(s) && ioctlsocket(Sock(s), FIONBIO, &nonBlocking) == 0;
+}
+
+int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
+    if (!SetSocketBlocking(s, false)) return -1;
     sockaddr_in a = MakeAddress(ip, port);
-    if (timeoutMillis < 0) return connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    u_long on = 1, off = 0;
-    if (ioctlsocket(Sock(s), FIONBIO, &on) != 0) return false;
-    bool ok = connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
-        fd_set writable, failed;
-        Fill(writable, {s});
-        Fill(failed, {s});
-        timeval tv;
-        if (select(0, nullptr, &writable, &failed, Limit(timeoutMillis, tv)) > 0 && FD_ISSET(Sock(s), &writable)) {
-            int err = 0;
-            int len = sizeof err;
-            ok = getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
-        }
+    if (connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        SetSocketBlocking(s, true);
+        return 1;
     }
-    ioctlsocket(Sock(s), FIONBIO, &off);
-    return ok;
+    if (WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+    SetSocketBlocking(s, true);
+    return -1;
+}
+
+int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis) {
+    if (!Valid(s)) return -1;
+    fd_set writable, failed;
+    Fill(writable, {s});
+    Fill(failed, {s});
+    timeval tv;
+    int r = select(0, nullptr, &writable, &failed, Limit(timeoutMillis, tv));
+    if (r == 0) return 0;
+    bool ok = false;
+    if (r > 0 && FD_ISSET(Sock(s), &writable)) {
+        int err = 0;
+        int len = sizeof err;
+        ok = getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
+    }
+    SetSocketBlocking(s, true);
+    return ok ? 1 : -1;
 }
 
 bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Sock(s), backlog) == 0; }
@@ -182,6 +195,28 @@ bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
         ips.push_back(ntohl(net));
     }
     return true;
+}
+
+bool LookupHostIPv4(const std::string& name, std::vector<uint32_t>& ips) {
+    ips.clear();
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    // A dotted literal is taken as it is, without asking a name server.
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) {
+        hints.ai_flags = 0;
+        found = nullptr;
+        if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return false;
+    }
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
+        uint32_t ip = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
+        if (std::find(ips.begin(), ips.end(), ip) == ips.end()) ips.push_back(ip);
+    }
+    freeaddrinfo(found);
+    return !ips.empty();
 }
 
 bool LookupHostAddress(uint32_t ip, std::string& name) {
