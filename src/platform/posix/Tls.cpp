@@ -51,6 +51,7 @@ TlsStatus VerifyStatus(long result) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
         return TlsStatus::Expired;
     case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
         return TlsStatus::WrongHost;
     default:
         return TlsStatus::BadCertificate;
