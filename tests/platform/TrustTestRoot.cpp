@@ -2,6 +2,7 @@
 // DER file) into the current user's ROOT system store. Tests run it inside
 // their own Wine prefix only. Roots with the same subject that earlier runs
 // left there are removed first, so the store does not fill up with them.
+// (A real Windows would ask the user before trusting a new root.)
 //
 //   trust_test_root.exe FILE
 #include <windows.h>
