@@ -28,11 +28,12 @@ for _ in $(seq 100); do grep -q ready /tmp/net-bench-server.$$ 2>/dev/null && br
 grep -q ready /tmp/net-bench-server.$$ || { cat /tmp/net-bench-server.$$ >&2; exit 1; }
 
 # Best wall time of `curl | wc -l` in ms, and its line count.
+curl_extra=()
 curl_best() {
   local url=$1 best= lines t0 t1 ms
   for _ in $(seq "$repeats"); do
     t0=$(date +%s%N)
-    lines=$(curl -s "$url" | wc -l)
+    lines=$(curl -s "${curl_extra[@]}" "$url" | wc -l)
     t1=$(date +%s%N)
     ms=$(( (t1 - t0) / 1000 ))
     [[ -z $best || $ms -lt $best ]] && best=$ms
@@ -61,4 +62,28 @@ for size in 100k 1m 10m; do
       row "wine $mode" "$size" "$("$root/tools/wine-run.sh" "$win/net_bench.exe" $mode "http::$ip/$size" "$repeats" 2>&1 | tr -d '\r')" "$c_lines" "$c_ms"
     fi
   done
+done
+
+# The same over https: a TLS server on localhost with a throwaway root that
+# curl, the native build and (in its own prefix) Wine are told to trust.
+pki=$(mktemp -d)
+read -r _ good_cert good_key < <(python3 "$root/tools/test_pki.py" "$pki" | grep '^good ')
+python3 "$root/tools/loopback_http.py" --address 127.0.0.1 --port 0 --tls "$good_cert" "$good_key" \
+  --lines /1m=25000 --lines /10m=250000 > "$pki/server.out" 2>&1 &
+tls_server=$!
+trap 'curl -s "http://$ip:$port/quit" >/dev/null 2>&1 || true; kill $server $tls_server 2>/dev/null || true; rm -rf /tmp/net-bench-server.$$ "$pki"' EXIT
+for _ in $(seq 100); do grep -q '^port' "$pki/server.out" 2>/dev/null && break; sleep 0.05; done
+tls_port=$(awk '/^port/ {print $2}' "$pki/server.out")
+[[ -n $tls_port ]] || { cat "$pki/server.out" >&2; exit 1; }
+if [[ -n $have_wine ]]; then
+  "$root/tools/wine-run.sh" "$win/trust_test_root.exe" "Z:$pki/ca.pem" >/dev/null
+fi
+curl_extra=(--cacert "$pki/ca.pem")
+for size in 1m 10m; do
+  url=https://localhost:$tls_port/$size
+  read -r c_lines c_ms < <(curl_best "$url")
+  row "native https" "$size" "$(VW_TLS_CA=$pki/ca.pem "$native/net_bench" count "https::localhost:$tls_port/$size" "$repeats")" "$c_lines" "$c_ms"
+  if [[ -n $have_wine ]]; then
+    row "wine https" "$size" "$("$root/tools/wine-run.sh" "$win/net_bench.exe" count "https::localhost:$tls_port/$size" "$repeats" 2>&1 | tr -d '\r')" "$c_lines" "$c_ms"
+  fi
 done
