@@ -35,14 +35,14 @@ vw_start_display() {
   Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp 7>"$numfile" >/dev/null 2>&1 &
   VW_XVFB_PID=$!
   local i
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < 600; i++)); do
     [[ -s $numfile ]] && break
     kill -0 "$VW_XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
   if [[ ! -s $numfile ]]; then
     rm -f "$numfile"
-    echo "could not start Xvfb" >&2
+    echo "could not start Xvfb (no display number within 60 s)" >&2
     return 1
   fi
   export DISPLAY=":$(tr -d '[:space:]' <"$numfile")"
@@ -50,12 +50,13 @@ vw_start_display() {
   openbox --sm-disable >/dev/null 2>&1 &
   VW_WM_PID=$!
   # Wait until the window manager has taken the screen, so the first window
-  # a test opens is already managed.
-  for ((i = 0; i < 50; i++)); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  # a test opens is already managed. A loaded machine can take long.
+  for ((i = 0; i < 600; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.1
   done
-  return 0
+  echo "the window manager (openbox) did not take the display $DISPLAY within 60 s" >&2
+  return 1
 }
 
 vw_stop_display() {

@@ -59,13 +59,14 @@ is_built() {
 results=()
 run_ctest() {
   local preset=$1 dir=$root/build/$1
-  shift
   echo "== test $preset"
   # Old result files would be counted again; start each run clean.
   rm -rf "$dir/test-results"
   mkdir -p "$dir/test-results"
   rm -f "$dir/ctest-junit.xml"
-  ctest --test-dir "$dir" -j2 --output-on-failure "$@" --output-junit "$dir/ctest-junit.xml" 2>&1 \
+  # The test preset holds the settings (jobs, output, the thread tests'
+  # label for linux-tsan).
+  ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml" 2>&1 \
     | grep -v -e '^Internal ctest changing into directory' -e '^Test project '
   results+=("$dir/ctest-junit.xml:$dir/test-results")
 }
@@ -73,7 +74,7 @@ run_ctest() {
 for preset in linux linux-asan; do
   is_built "$preset" && run_ctest "$preset"
 done
-is_built linux-tsan && run_ctest linux-tsan -L threads
+is_built linux-tsan && run_ctest linux-tsan
 
 if is_built win64; then
   if ! vw_start_display; then
