@@ -55,7 +55,10 @@ int32_t TBank::Resize(int32_t size) {
         if (capacity < size) capacity = size;
         if (capacity > kMaxSize) capacity = kMaxSize;
         uint8_t* buf = Allocate(static_cast<int32_t>(capacity));
-        if (_size > 0) std::memcpy(buf, _buf, static_cast<size_t>(_size));
+        // A static bank (capacity -1) is copied even when it shrinks: never
+        // more than the new block holds.
+        int32_t kept = _size < size ? _size : size;
+        if (kept > 0) std::memcpy(buf, _buf, static_cast<size_t>(kept));
         if (_capacity >= 0) std::free(_buf);
         _buf = buf;
         _capacity = static_cast<int32_t>(capacity);
