@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "platform/Utf8.h"
@@ -64,7 +63,8 @@ size_t BlockSize(int32_t sizeClass, int32_t length) {
 }  // namespace
 
 StringObject* StringObject::Allocate(int32_t length) {
-    if (length < 0) RaiseRuntimeError("String too long");
+    // Checked first: the class arithmetic below must not overflow.
+    if (length < 0 || length > kMaxLength) RaiseRuntimeError("String too long");
     int32_t sizeClass = (length + kClassUnits - 1) / kClassUnits;
     if (sizeClass >= kPooledClasses) sizeClass = kPooledClasses;
     void* block = nullptr;
@@ -111,9 +111,10 @@ int32_t StringObject::Compare(const Object* other) const {
 
 namespace {
 
-// Lengths are 32-bit; anything that would not fit is refused before allocating.
+// A length computed in 64 bits, refused before anything is allocated when it
+// is beyond the longest string.
 int32_t CheckedLength(int64_t length) {
-    if (length > std::numeric_limits<int32_t>::max()) RaiseRuntimeError("String too long");
+    if (length > StringObject::kMaxLength) RaiseRuntimeError("String too long");
     return static_cast<int32_t>(length);
 }
 
@@ -380,7 +381,7 @@ std::vector<String> String::SplitText(const String& separator) const {
 
 String String::Join(const std::vector<String>& pieces, const String& separator) {
     int64_t length = 0;
-    for (size_t i = 0; i < pieces.size(); ++i) length += pieces[i].Length() + (i ? separator.Length() : 0);
+    for (size_t i = 0; i < pieces.size(); ++i) length += int64_t{pieces[i].Length()} + (i ? separator.Length() : 0);
     return Build(CheckedLength(length), [&](char16_t* out) {
         for (size_t i = 0; i < pieces.size(); ++i) {
             if (i) {
