@@ -2,6 +2,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 
 Ref<TLink> TLink::NextLink() const { return _succ && !_succ->IsSentinel() ? _succ : nullptr; }
 Ref<TLink> TLink::PrevLink() const { return _pred && !_pred->IsSentinel() ? _pred : nullptr; }
@@ -151,6 +152,9 @@ int32_t TList::Sort(bool ascending, CompareFunction compare) {
     // reference for the duration so that none can go while it is rewired.
     TLink* head = _head.Get();
     for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->AddRef();
+    ScopeExit release([head] {
+        for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->Release();
+    });
     int32_t s = ascending ? 1 : -1;
     for (int64_t k = 1;; k *= 2) {
         TLink* p = head->_succ.Get();
@@ -170,7 +174,29 @@ int32_t TList::Sort(bool ascending, CompareFunction compare) {
                 bool takeRight;
                 if (psize == 0) takeRight = true;
                 else if (qsize == 0 || q == head) takeRight = false;
-                else takeRight = int64_t{compare(p->_value, q->_value)} * s > 0;
+                else {
+                    int32_t f;
+                    try {
+                        f = compare(p->_value, q->_value);
+                    } catch (...) {
+                        // Leave every element in the list, in some order: the
+                        // links not merged yet (the rest of the left run, then
+                        // all from q on, untouched by this pass) follow the
+                        // tail, and the back links are rebuilt.
+                        for (; psize > 0; --psize, p = p->_succ.Get()) {
+                            tail->_succ = Ref<TLink>(p);
+                            tail = p;
+                        }
+                        tail->_succ = Ref<TLink>(q);
+                        TLink* l = head;
+                        do {
+                            l->_succ->_pred = Ref<TLink>(l);
+                            l = l->_succ.Get();
+                        } while (l != head);
+                        throw;
+                    }
+                    takeRight = int64_t{f} * s > 0;
+                }
                 if (takeRight) {
                     e = q;
                     q = q->_succ.Get();
@@ -190,7 +216,6 @@ int32_t TList::Sort(bool ascending, CompareFunction compare) {
         head->_pred = Ref<TLink>(tail);
         if (merges <= 1) break;
     }
-    for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->Release();
     return 0;
 }
 
