@@ -45,6 +45,12 @@ bool Examine(const String& path, platform::PathStatus& status) {
     return NativeName(p, name) && platform::StatPath(name, status);
 }
 
+// The file a stream URL ends at: wrappers such as "utf16le::" name it last.
+String FileOfUrl(const String& url) {
+    int32_t i = url.LastIndexOf("::");
+    return NormalisePath(i < 0 ? url : url.Slice(i + 2, url.Length()), 0);
+}
+
 String Join(const String& base, const String& name) { return EndsWithSlash(base) ? base + name : base + "/" + name; }
 
 String AbsoluteFrom(const String& path, const String& workingDirectory) {
@@ -249,6 +255,10 @@ int32_t MovePath(const String& from, const String& to) {
 }
 
 int32_t DuplicateFile(const String& from, const String& to) {
+    // Opening the target would truncate the source if both are one file,
+    // under whatever spelling.
+    std::u16string a, b;
+    if (NativeName(FileOfUrl(from), a) && NativeName(FileOfUrl(to), b) && platform::SameFile(a, b)) return 0;
     // The source first: a missing source must not cost the target its
     // contents.
     Ref<TStream> in = OpenUrlForReading(NormalisePath(from, 0));
