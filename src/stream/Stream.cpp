@@ -315,15 +315,21 @@ int32_t WriteString(const Ref<TStream>& stream, const String& str) {
 String ReadLine(const Ref<TStream>& stream) { return stream->ReadLine(); }
 int32_t WriteLine(const Ref<TStream>& stream, const String& str) { return stream->WriteLine(str); }
 
+int32_t ReadUntilEof(TStream& stream, void* buf, int32_t count) {
+    int32_t n = stream.Read(buf, count);
+    // A misbehaving Read that claims more than asked must not walk us past
+    // the caller's buffer.
+    if (n < 0 || n > count) throw TStreamReadException();
+    if (n == 0 && stream.Eof() == 0) throw TStreamReadException();
+    return n;
+}
+
 int32_t PumpStream(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t bufSize) {
     if (bufSize <= 0) bufSize = 4096;
     std::vector<uint8_t> buf(static_cast<size_t>(bufSize));
     while (fromStream->Eof() == 0) {
-        int32_t n = fromStream->Read(buf.data(), bufSize);
-        // A source that delivers nothing but never reports its end would
-        // otherwise spin here for ever.
-        if (n <= 0) break;
-        if (n > bufSize) throw TStreamReadException();
+        int32_t n = ReadUntilEof(*fromStream, buf.data(), bufSize);
+        if (n == 0) break;
         toStream->WriteBytes(buf.data(), n);
     }
     return 0;

@@ -69,11 +69,8 @@ std::vector<uint8_t> SlurpBytes(const Ref<Object>& url) {
                 bytes.resize(static_cast<size_t>(grown));
                 length = static_cast<int32_t>(grown);
             }
-            int32_t n = stream->Read(bytes.data() + count, length - count);
-            // Nothing delivered while Eof stays 0 (standard input at its end,
-            // a stream that never reports its end): stop instead of spinning.
-            if (n <= 0) break;
-            if (n > length - count) throw TStreamReadException();
+            int32_t n = ReadUntilEof(*stream, bytes.data() + count, length - count);
+            if (n == 0) break;
             count += n;
         }
     } catch (...) {

@@ -310,9 +310,8 @@ String SlurpText(const Ref<Object>& url) {
                 bytes.resize(bytes.size() * 2 > kMaxUnits ? kMaxUnits : bytes.size() * 2);
             }
             int32_t room = static_cast<int32_t>(bytes.size() - count);
-            int32_t n = stream->Read(bytes.data() + count, room);
-            if (n <= 0) break;  // nothing delivered while Eof stays 0: stop
-            if (n > room) throw TStreamReadException();
+            int32_t n = ReadUntilEof(*stream, bytes.data() + count, room);
+            if (n == 0) break;
             count += static_cast<size_t>(n);
         }
         stream->Close();

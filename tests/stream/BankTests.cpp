@@ -122,6 +122,7 @@ TEST_F(BankFiles, SaveAndLoad) {
     EXPECT_EQ(SaveBank(bank, P("no/dir/b")), 0);
     // Loading from an open stream reads the rest and leaves it open.
     auto s = New<ScriptStream>(B("hello"));
+    s->eofAtEnd = true;
     s->pos = 1;
     Ref<TBank> fromStream = LoadBank(Ref<Object>(s));
     EXPECT_EQ(BankBytes(fromStream), B("ello"));
