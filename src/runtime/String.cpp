@@ -1,6 +1,5 @@
 #include "runtime/String.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -41,16 +40,12 @@ struct FreeBlock {
     FreeBlock* next;
 };
 
+// Strings, like every framework object, are made and dropped on the main
+// thread only (their reference counts are not atomic either), so the pool
+// takes no lock.
 struct StringPool {
     FreeBlock* free[kPooledClasses] = {};
     int32_t count[kPooledClasses] = {};
-    std::atomic_flag busy = ATOMIC_FLAG_INIT;  // objects stay on one thread, but be safe
-
-    void Lock() {
-        while (busy.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    void Unlock() { busy.clear(std::memory_order_release); }
 };
 
 StringPool s_pool;
@@ -69,13 +64,11 @@ StringObject* StringObject::Allocate(int32_t length) {
     if (sizeClass >= kPooledClasses) sizeClass = kPooledClasses;
     void* block = nullptr;
     if (sizeClass < kPooledClasses) {
-        s_pool.Lock();
         if (FreeBlock* b = s_pool.free[sizeClass]) {
             s_pool.free[sizeClass] = b->next;
             --s_pool.count[sizeClass];
             block = b;
         }
-        s_pool.Unlock();
     }
     if (!block) block = ::operator new(BlockSize(sizeClass, length));
     *static_cast<int32_t*>(block) = sizeClass;
@@ -85,16 +78,12 @@ StringObject* StringObject::Allocate(int32_t length) {
 void StringObject::operator delete(void* p) {
     void* block = static_cast<char*>(p) - kHeader;
     int32_t sizeClass = *static_cast<int32_t*>(block);
-    if (sizeClass < kPooledClasses) {
-        s_pool.Lock();
-        if (s_pool.count[sizeClass] < kPoolLimit) {
-            auto* b = static_cast<FreeBlock*>(block);
-            b->next = s_pool.free[sizeClass];
-            s_pool.free[sizeClass] = b;
-            ++s_pool.count[sizeClass];
-            block = nullptr;
-        }
-        s_pool.Unlock();
+    if (sizeClass < kPooledClasses && s_pool.count[sizeClass] < kPoolLimit) {
+        auto* b = static_cast<FreeBlock*>(block);
+        b->next = s_pool.free[sizeClass];
+        s_pool.free[sizeClass] = b;
+        ++s_pool.count[sizeClass];
+        return;
     }
     ::operator delete(block);
 }
