@@ -7,6 +7,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "stream/Endian.h"
 
 namespace {
 
@@ -18,18 +19,6 @@ uint8_t* Allocate(int32_t bytes) {
     void* p = std::calloc(bytes > 0 ? static_cast<size_t>(bytes) : 1, 1);
     if (!p) throw std::bad_alloc();
     return static_cast<uint8_t*>(p);
-}
-
-template <class U>
-U LoadLE(const uint8_t* b) {
-    U v = 0;
-    for (size_t i = 0; i < sizeof(U); ++i) v |= static_cast<U>(b[i]) << (8 * i);
-    return v;
-}
-
-template <class U>
-void StoreLE(uint8_t* b, U v) {
-    for (size_t i = 0; i < sizeof(U); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -88,43 +77,29 @@ int32_t TBank::PokeByte(int32_t offset, int32_t value) {
     *Range(offset, 1) = static_cast<uint8_t>(value);
     return 0;
 }
-int32_t TBank::PeekShort(int32_t offset) { return LoadLE<uint16_t>(Range(offset, 2)); }
+int32_t TBank::PeekShort(int32_t offset) { return endian::LoadLittle<uint16_t>(Range(offset, 2)); }
 int32_t TBank::PokeShort(int32_t offset, int32_t value) {
-    StoreLE<uint16_t>(Range(offset, 2), static_cast<uint16_t>(value));
+    endian::StoreLittle(Range(offset, 2), static_cast<uint16_t>(value));
     return 0;
 }
-int32_t TBank::PeekInt(int32_t offset) { return static_cast<int32_t>(LoadLE<uint32_t>(Range(offset, 4))); }
+int32_t TBank::PeekInt(int32_t offset) { return endian::LoadLittle<int32_t>(Range(offset, 4)); }
 int32_t TBank::PokeInt(int32_t offset, int32_t value) {
-    StoreLE<uint32_t>(Range(offset, 4), static_cast<uint32_t>(value));
+    endian::StoreLittle(Range(offset, 4), value);
     return 0;
 }
-int64_t TBank::PeekLong(int32_t offset) { return static_cast<int64_t>(LoadLE<uint64_t>(Range(offset, 8))); }
+int64_t TBank::PeekLong(int32_t offset) { return endian::LoadLittle<int64_t>(Range(offset, 8)); }
 int32_t TBank::PokeLong(int32_t offset, int64_t value) {
-    StoreLE<uint64_t>(Range(offset, 8), static_cast<uint64_t>(value));
+    endian::StoreLittle(Range(offset, 8), value);
     return 0;
 }
-float TBank::PeekFloat(int32_t offset) {
-    uint32_t bits = LoadLE<uint32_t>(Range(offset, 4));
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
+float TBank::PeekFloat(int32_t offset) { return endian::LoadLittle<float>(Range(offset, 4)); }
 int32_t TBank::PokeFloat(int32_t offset, float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    StoreLE<uint32_t>(Range(offset, 4), bits);
+    endian::StoreLittle(Range(offset, 4), value);
     return 0;
 }
-double TBank::PeekDouble(int32_t offset) {
-    uint64_t bits = LoadLE<uint64_t>(Range(offset, 8));
-    double d;
-    std::memcpy(&d, &bits, 8);
-    return d;
-}
+double TBank::PeekDouble(int32_t offset) { return endian::LoadLittle<double>(Range(offset, 8)); }
 int32_t TBank::PokeDouble(int32_t offset, double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    StoreLE<uint64_t>(Range(offset, 8), bits);
+    endian::StoreLittle(Range(offset, 8), value);
     return 0;
 }
 
