@@ -7,6 +7,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 #include "stream/Endian.h"
 
 namespace {
@@ -106,27 +107,16 @@ int32_t TBank::PokeDouble(int32_t offset, double value) {
 int32_t TBank::Save(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForWriting(url);
     if (!stream) return 0;
-    try {
-        stream->WriteBytes(_buf, _size);
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    stream->WriteBytes(_buf, _size);
     return 1;
 }
 
 Ref<TBank> TBank::Load(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForReading(url);
     if (!stream) return Ref<TBank>();
-    std::vector<uint8_t> bytes;
-    try {
-        bytes = SlurpBytes(Ref<Object>(stream));
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    std::vector<uint8_t> bytes = SlurpBytes(Ref<Object>(stream));
     Ref<TBank> bank = Create(static_cast<int32_t>(bytes.size()));
     if (!bytes.empty()) std::memcpy(bank->_buf, bytes.data(), bytes.size());
     return bank;

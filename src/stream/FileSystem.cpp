@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 #include "stream/Bank.h"
 #include "stream/CStream.h"
 #include "stream/Stream.h"
@@ -263,25 +264,16 @@ int32_t DuplicateFile(const String& from, const String& to) {
     // contents.
     Ref<TStream> in = OpenUrlForReading(NormalisePath(from, 0));
     if (!in) return 0;
+    ScopeExit closeIn([&] { in->Close(); });
     Ref<TStream> out = OpenUrlForWriting(NormalisePath(to, 0));
-    if (!out) {
-        in->Close();
-        return 0;
-    }
-    int32_t result = 0;
+    if (!out) return 0;
+    ScopeExit closeOut([&] { out->Close(); });  // the target first
     try {
         PumpStream(in, out, 4096);
-        result = 1;
     } catch (const TStreamWriteException&) {
-        result = 0;
-    } catch (...) {
-        out->Close();
-        in->Close();
-        throw;
+        return 0;
     }
-    out->Close();
-    in->Close();
-    return result;
+    return 1;
 }
 
 int32_t DuplicateDirectory(const String& from, const String& to) {

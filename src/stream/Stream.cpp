@@ -1,6 +1,6 @@
 #include "stream/Stream.h"
 
-#include <cstring>
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -250,6 +250,22 @@ int32_t ReadUntilEof(TStream& stream, void* buf, int32_t count) {
     if (n < 0 || n > count) throw TStreamReadException();
     if (n == 0 && stream.Eof() == 0) throw TStreamReadException();
     return n;
+}
+
+void ReadToEnd(TStream& stream, std::vector<uint8_t>& bytes) {
+    constexpr size_t kLimit = std::numeric_limits<int32_t>::max();
+    size_t count = bytes.size();
+    if (bytes.size() < 1024) bytes.resize(1024);
+    while (stream.Eof() == 0) {
+        if (count == bytes.size()) {
+            if (count >= kLimit) RaiseRuntimeError("Stream too large to load into memory");
+            bytes.resize(std::min(count + count / 2, kLimit));
+        }
+        int32_t n = ReadUntilEof(stream, bytes.data() + count, static_cast<int32_t>(bytes.size() - count));
+        if (n == 0) break;
+        count += static_cast<size_t>(n);
+    }
+    bytes.resize(count);
 }
 
 int32_t PumpStream(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t bufSize) {

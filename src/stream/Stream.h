@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/Errors.h"
 #include "runtime/Object.h"
@@ -154,6 +155,10 @@ int32_t PumpBytes(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, 
 // a stream that never reports its end): TStreamReadException, so that a loop
 // neither spins for ever nor passes a short copy off as whole.
 int32_t ReadUntilEof(TStream& stream, void* buf, int32_t count);
+// Reads until Eof, appending to `bytes` (which may hold the source's first
+// bytes already); a source cut short raises as in ReadUntilEof. Resources
+// beyond the 32-bit byte count are refused.
+void ReadToEnd(TStream& stream, std::vector<uint8_t>& bytes);
 
 // Module initialiser of the stream interface (also sets up the factory chain).
 void InitStream();
