@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,14 +13,14 @@
 
 namespace {
 
-constexpr size_t kMaxUnits = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+constexpr size_t kMaxUnits = static_cast<size_t>(StringObject::kMaxLength);
 
 String FromUnits(const std::u16string& units) {
     return String::FromCodeUnits(units.data(), static_cast<int32_t>(units.size()));
 }
 
 void Append(std::u16string& units, int32_t c) {
-    // A string holds at most 2^31 - 1 code units; refuse rather than wrap.
+    // Refused while collecting, before the text outgrows any string.
     if (units.size() >= kMaxUnits) RaiseRuntimeError("Text too long for a string");
     if (units.size() == units.capacity()) units.reserve(units.capacity() + 1024);
     units.push_back(static_cast<char16_t>(c));
