@@ -267,7 +267,7 @@ int32_t DuplicateFile(const String& from, const String& to) {
     ScopeExit closeIn([&] { in->Close(); });
     Ref<TStream> out = OpenUrlForWriting(NormalisePath(to, 0));
     if (!out) return 0;
-    ScopeExit closeOut([&] { out->Close(); });  // the target first
+    ScopeExit closeOut([&] { out->Close(); });  // closed before the source
     try {
         PumpStream(in, out, 4096);
     } catch (const TStreamWriteException&) {
