@@ -48,12 +48,14 @@ T ReadValue(Stream& stream, Reorder reorder = {}) {
     return LoadLittle<T>(b);
 }
 
+// Returns 0, the result of every typed write.
 template <class T, class Stream, class Reorder = AsIs>
-void WriteValue(Stream& stream, T value, Reorder reorder = {}) {
+int32_t WriteValue(Stream& stream, T value, Reorder reorder = {}) {
     uint8_t b[sizeof(T)];
     StoreLittle(b, value);
     reorder(b, sizeof(T));
     stream.WriteBytes(b, sizeof(T));
+    return 0;
 }
 
 }  // namespace endian

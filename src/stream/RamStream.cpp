@@ -128,25 +128,12 @@ float TXEndianStream::ReadFloat() { return endian::ReadValue<float>(*this, Rever
 double TXEndianStream::ReadDouble() { return endian::ReadValue<double>(*this, Reversed{*this}); }
 
 int32_t TXEndianStream::WriteShort(int32_t n) {
-    endian::WriteValue(*this, static_cast<uint16_t>(n), Reversed{*this});
-    return 0;
+    return endian::WriteValue(*this, static_cast<uint16_t>(n), Reversed{*this});
 }
-int32_t TXEndianStream::WriteInt(int32_t n) {
-    endian::WriteValue(*this, n, Reversed{*this});
-    return 0;
-}
-int32_t TXEndianStream::WriteLong(int64_t n) {
-    endian::WriteValue(*this, n, Reversed{*this});
-    return 0;
-}
-int32_t TXEndianStream::WriteFloat(float n) {
-    endian::WriteValue(*this, n, Reversed{*this});
-    return 0;
-}
-int32_t TXEndianStream::WriteDouble(double n) {
-    endian::WriteValue(*this, n, Reversed{*this});
-    return 0;
-}
+int32_t TXEndianStream::WriteInt(int32_t n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteLong(int64_t n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteFloat(float n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteDouble(double n) { return endian::WriteValue(*this, n, Reversed{*this}); }
 
 Ref<TXEndianStream> TXEndianStream::Create(const Ref<TStream>& stream) {
     if (!stream) return Ref<TXEndianStream>();

@@ -71,30 +71,12 @@ int64_t TStream::ReadLong() { return endian::ReadValue<int64_t>(*this); }
 float TStream::ReadFloat() { return endian::ReadValue<float>(*this); }
 double TStream::ReadDouble() { return endian::ReadValue<double>(*this); }
 
-int32_t TStream::WriteByte(int32_t n) {
-    endian::WriteValue(*this, static_cast<uint8_t>(n));
-    return 0;
-}
-int32_t TStream::WriteShort(int32_t n) {
-    endian::WriteValue(*this, static_cast<uint16_t>(n));
-    return 0;
-}
-int32_t TStream::WriteInt(int32_t n) {
-    endian::WriteValue(*this, n);
-    return 0;
-}
-int32_t TStream::WriteLong(int64_t n) {
-    endian::WriteValue(*this, n);
-    return 0;
-}
-int32_t TStream::WriteFloat(float n) {
-    endian::WriteValue(*this, n);
-    return 0;
-}
-int32_t TStream::WriteDouble(double n) {
-    endian::WriteValue(*this, n);
-    return 0;
-}
+int32_t TStream::WriteByte(int32_t n) { return endian::WriteValue(*this, static_cast<uint8_t>(n)); }
+int32_t TStream::WriteShort(int32_t n) { return endian::WriteValue(*this, static_cast<uint16_t>(n)); }
+int32_t TStream::WriteInt(int32_t n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteLong(int64_t n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteFloat(float n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteDouble(double n) { return endian::WriteValue(*this, n); }
 
 String TStream::ReadLine() {
     std::string line;
