@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Line counting of a page over HTTP: the framework (open "http::" URL,
-# ReadLine until Eof, close) against `curl -s URL | wc -l`, on the same
-# loopback server in the same run, natively and under Wine. Prints one line
-# per page size and platform with both times (best of N) and the ratio.
+# Line counting of a page over HTTP: the watcher's count (CountPageLines)
+# and the stream path (open the "http::" URL, ReadLine until Eof, close)
+# against `curl -s URL | wc -l`, on the same loopback server in the same run,
+# natively and under Wine. Prints one line per page size, path and platform
+# with both times (best of N) and the ratio.
 #
 #   bench/net-bench.sh [native-bin-dir] [win64-bin-dir] [repeats]
 #
@@ -39,13 +40,13 @@ curl_best() {
   printf '%s %s\n' "$lines" "$(awk -v us="$best" 'BEGIN { printf "%.2f", us / 1000 }')"
 }
 
-row() {  # platform size framework-output curl-lines curl-ms
+row() {  # label size framework-output curl-lines curl-ms
   local fw_lines fw_ms
   fw_lines=$(sed -n 's/.*lines=\([0-9]*\).*/\1/p' <<<"$3")
   fw_ms=$(sed -n 's/.*best_ms=\([0-9.]*\).*/\1/p' <<<"$3")
   [[ -n $fw_ms ]] || { echo "$1 $2: framework run failed: $3"; return; }
   awk -v p="$1" -v s="$2" -v f="$fw_ms" -v c="$5" -v fl="$fw_lines" -v cl="$4" 'BEGIN {
-    printf "%-6s %-6s framework %8.2f ms  curl|wc -l %8.2f ms  ratio %5.2f  lines %s%s\n",
+    printf "%-16s %-4s framework %8.2f ms  curl|wc -l %8.2f ms  ratio %5.2f  lines %s%s\n",
       p, s, f, c, f / c, fl, (fl == cl ? "" : "  (curl counted " cl ")") }'
 }
 
@@ -54,8 +55,10 @@ have_wine=
 for size in 100k 1m 10m; do
   url=http://$ip/$size
   read -r c_lines c_ms < <(curl_best "$url")
-  row native "$size" "$("$native/net_bench" count "http::$ip/$size" "$repeats")" "$c_lines" "$c_ms"
-  if [[ -n $have_wine ]]; then
-    row wine "$size" "$("$root/tools/wine-run.sh" "$win/net_bench.exe" count "http::$ip/$size" "$repeats" 2>&1 | tr -d '\r')" "$c_lines" "$c_ms"
-  fi
+  for mode in count readlines; do
+    row "native $mode" "$size" "$("$native/net_bench" $mode "http::$ip/$size" "$repeats")" "$c_lines" "$c_ms"
+    if [[ -n $have_wine ]]; then
+      row "wine $mode" "$size" "$("$root/tools/wine-run.sh" "$win/net_bench.exe" $mode "http::$ip/$size" "$repeats" 2>&1 | tr -d '\r')" "$c_lines" "$c_ms"
+    fi
+  done
 done

@@ -1,12 +1,15 @@
 // Line counting over HTTP, the way the update cycle counts a page, against a
-// loopback HTTP/1.0 server that serves generated pages from memory.
+// loopback HTTP server that serves generated pages from memory.
 //
-//   net_bench serve <ip> <port>        serve /100k, /1m, /10m until /quit
-//   net_bench count <url> <repeats>    open "http::..." URL, ReadLine until
-//                                      Eof, close; prints the line count and
-//                                      the best time in milliseconds
+//   net_bench serve <ip> <port>          serve /100k, /1m, /10m until /quit
+//   net_bench count <url> <repeats>      count the lines of a stream URL
+//                                        ("http::..." or "https::...") as
+//                                        the watcher does (CountPageLines)
+//   net_bench readlines <url> <repeats>  open the URL as a stream, ReadLine
+//                                        until Eof, close
+// Both print the line count and the best time in milliseconds.
 //
-// bench/net-bench.sh runs both, natively and under Wine, against curl.
+// bench/net-bench.sh runs them, natively and under Wine, against curl.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +19,7 @@
 #include <thread>
 
 #include "net/HttpStream.h"
+#include "net/PageFetch.h"
 #include "platform/Socket.h"
 #include "stream/StreamFactory.h"
 
@@ -97,16 +101,38 @@ int Serve(const char* ipText, int port) {
     return 0;
 }
 
-int Count(const char* url, int repeats) {
-    InitHttpStream();
+// Runs `once` (which returns the line count, -1 on failure) `repeats` times.
+template <class Once>
+int Best(int repeats, Once once) {
     double best = 1e30;
     int64_t lines = -1;
     for (int r = 0; r < repeats; ++r) {
         auto t0 = std::chrono::steady_clock::now();
+        lines = once();
+        if (lines < 0) return 1;
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        if (ms < best) best = ms;
+    }
+    std::printf("lines=%lld best_ms=%.2f\n", static_cast<long long>(lines), best);
+    return 0;
+}
+
+int Count(const char* url, int repeats) {
+    InitHttpStream();  // the socket library on Windows
+    return Best(repeats, [&]() -> int64_t {
+        net::PageLines page = net::CountPageLines(url);
+        if (!page.ok) std::fprintf(stderr, "count: %s: %s\n", url, page.failure.c_str());
+        return page.ok ? page.lines : -1;
+    });
+}
+
+int ReadLines(const char* url, int repeats) {
+    InitHttpStream();
+    return Best(repeats, [&]() -> int64_t {
         Ref<TStream> s = OpenUrlForReading(String(url));
         if (s.IsNull()) {
-            std::fprintf(stderr, "count: cannot open %s\n", url);
-            return 1;
+            std::fprintf(stderr, "readlines: cannot open %s\n", url);
+            return -1;
         }
         int64_t n = 0;
         while (!Eof(s)) {
@@ -114,12 +140,8 @@ int Count(const char* url, int repeats) {
             ++n;
         }
         CloseAnyStream(s);
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (ms < best) best = ms;
-        lines = n;
-    }
-    std::printf("lines=%lld best_ms=%.2f\n", static_cast<long long>(lines), best);
-    return 0;
+        return n;
+    });
 }
 
 }  // namespace
@@ -127,6 +149,7 @@ int Count(const char* url, int repeats) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "serve") == 0) return Serve(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "count") == 0) return Count(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count <http::url> <repeats>\n");
+    if (argc == 4 && std::strcmp(argv[1], "readlines") == 0) return ReadLines(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count|readlines <url> <repeats>\n");
     return 2;
 }

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "FuzzCommon.h"
+#include "FuzzSources.h"
 
 // Serves the input in pieces of a few bytes, like a socket would.
 class ChoppyStream : public TStream {
@@ -49,6 +50,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(units + cr + ends == size);
         FUZZ_CHECK(lines <= ends + 1);
         FUZZ_CHECK(s->ReadLine().IsEmpty());
+
+        // The shared read-ahead reader gives the same lines, skips and
+        // counts the same number of them, whatever its buffer size.
+        auto again = New<ChoppyStream>(data, size, 1 + (mode & 7));
+        ChoppySource source(data, size, 1 + ((mode >> 3) & 7));
+        ReadAhead reader(1 + (mode >> 4));
+        std::string line;
+        size_t read = 0;
+        while (!again->Eof()) {
+            String expected = again->ReadLine();
+            line.clear();
+            FUZZ_CHECK(reader.ReadLine(source, line, size + 1) == 1);
+            FUZZ_CHECK(expected == String::FromBytes8(line.data(), static_cast<int32_t>(line.size())));
+            ++read;
+        }
+        FUZZ_CHECK(reader.ReadLine(source, line, size + 1) == 0 && read == lines);
+        ChoppySource skipping(data, size, 3), counting(data, size, 5);
+        ReadAhead skipper(7), counter(1 + mode);
+        size_t skipped = 0;
+        while (skipper.SkipLine(skipping)) ++skipped;
+        FUZZ_CHECK(skipped == lines);
+        FUZZ_CHECK(counter.CountLines(counting) == static_cast<int64_t>(lines));
     }
 
     // Text lines in the encoding picked by the mode byte, mixed with hex

@@ -97,6 +97,8 @@ void PostQueuedEvent(const Ref<TEvent>& event, int32_t update);
 // its id, or 0 when there is none.
 int32_t PollEventQueue();
 // Waits for native input until an event has been queued, then takes it.
+// Called from inside the pump (a hook function) with nothing queued, it
+// returns 0 at once like an empty poll: no input can arrive there.
 int32_t WaitEventQueue();
 // The oldest event without taking it (pumps once if none waits), or null.
 Ref<TEvent> PeekEventQueue();

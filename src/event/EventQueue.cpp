@@ -77,7 +77,15 @@ int32_t PollEventQueue() {
 
 int32_t WaitEventQueue() {
     InitEventQueue();
-    while (g_put == g_get) AwaitSystem();
+    while (g_put == g_get) {
+        // Inside the pump nothing can be queued while we wait: give up as
+        // an empty poll does instead of spinning for ever.
+        if (SystemPumpBusy()) {
+            PolledEvent = BlankEvent;
+            return 0;
+        }
+        AwaitSystem();
+    }
     return TakeOldest();
 }
 

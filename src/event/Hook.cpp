@@ -41,6 +41,7 @@ Ref<Object> CallHooks(int32_t id, const Ref<Object>& data) {
     // Holding the link keeps it (and its successor pointer) alive even if the
     // function drops it from the chain.
     for (Ref<THook> link = HookTable()[id]; link; link = link->succ) {
+        if (link->dropped) continue;
         if (!link->func) RaiseNullFunction();
         value = link->func(id, value, link->context);
     }
@@ -50,11 +51,12 @@ Ref<Object> CallHooks(int32_t id, const Ref<Object>& data) {
 void DropHook(int32_t id, HookFunction func, const Ref<Object>& context) {
     if (!ValidId(id)) return;
     for (Ref<THook>* slot = &HookTable()[id]; *slot; slot = &(*slot)->succ) {
-        THook* link = slot->Get();
+        Ref<THook> link = *slot;  // the slot may hold the last reference
         if (link->func == func && link->context == context) {
             // The dropped link keeps its successor, so a walk standing on it
             // continues with the rest of the chain.
             *slot = link->succ;
+            link->dropped = true;
             return;
         }
     }

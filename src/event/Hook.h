@@ -17,6 +17,9 @@ public:
     int32_t priority = 0;
     HookFunction func = nullptr;  // unset: calling it raises TNullFunctionException
     Ref<Object> context;
+    // Set when the link leaves its chain; a walk that still stands before it
+    // skips it instead of calling a function that was dropped.
+    bool dropped = false;
 };
 
 constexpr int32_t MaxHookIds = 256;

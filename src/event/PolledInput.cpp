@@ -206,6 +206,7 @@ int32_t ButtonIsDown(int32_t button) {
 int32_t AwaitKey() {
     ClearKeys();
     for (;;) {
+        if (SystemPumpBusy()) return 0;  // inside the pump no input can arrive
         AwaitSystem();
         for (int32_t key = 1; key < KeyCount; ++key)
             if (KeyHitCount(key)) return key;
@@ -215,6 +216,7 @@ int32_t AwaitKey() {
 int32_t AwaitChar() {
     ClearKeys();
     for (;;) {
+        if (SystemPumpBusy()) return 0;  // inside the pump no input can arrive
         AwaitSystem();
         if (int32_t c = NextChar()) return c;
     }
@@ -223,6 +225,7 @@ int32_t AwaitChar() {
 int32_t AwaitButton() {
     ClearPointer();
     for (;;) {
+        if (SystemPumpBusy()) return 0;  // inside the pump no input can arrive
         AwaitSystem();
         for (int32_t button = 1; button <= 3; ++button)
             if (ButtonHitCount(button)) return button;

@@ -37,7 +37,8 @@ int32_t ButtonHitCount(int32_t button);
 int32_t ButtonIsDown(int32_t button);
 
 // Wait for native input until a key is hit / a character typed / a button
-// hit, and return it.
+// hit, and return it. Called from inside the pump (a hook function), where
+// no input can arrive, they return 0 at once.
 int32_t AwaitKey();
 int32_t AwaitChar();
 int32_t AwaitButton();

@@ -77,7 +77,7 @@ Ref<TTimer> TTimer::Create(float hz, const Ref<TEvent>& event) {
     return timer;
 }
 
-int32_t TTimer::Ticks() { return _ticks; }
+int32_t TTimer::Ticks() { return static_cast<int32_t>(_ticks); }
 
 int32_t TTimer::Stop() {
     if (_handle == 0) return 0;
@@ -96,7 +96,7 @@ int32_t TTimer::Fire() {
         Ref<TEvent> event = _event;
         event->Emit();
     } else {
-        TEvent::Create(EventTimerTick, Ref<Object>(this), _ticks, 0, 0, 0, Ref<Object>())->Emit();
+        TEvent::Create(EventTimerTick, Ref<Object>(this), Ticks(), 0, 0, 0, Ref<Object>())->Emit();
     }
     return 0;
 }
@@ -109,9 +109,9 @@ int32_t TTimer::Wait() {
         if (SystemPumpBusy()) return 0;  // inside the pump no tick could ever arrive
         AwaitSystem();
     }
-    int32_t n = _ticks - _wticks;
+    uint32_t n = _ticks - _wticks;
     _wticks = _ticks;
-    return n;
+    return static_cast<int32_t>(n);
 }
 
 Ref<TTimer> NewTimer(float hz, const Ref<TEvent>& event) { return TTimer::Create(hz, event); }

@@ -20,10 +20,12 @@ public:
     // Null when 16 timers run already or the rate cannot be served.
     static Ref<TTimer> Create(float hz, const Ref<TEvent>& event = Ref<TEvent>());
 
-private:
+protected:
     friend int32_t StartNativeTimer(float hz, const Ref<TTimer>& timer);
-    int32_t _ticks = 0;
-    int32_t _wticks = 0;
+    // The counts wrap around like the millisecond clock: a timer that runs
+    // long enough passes 2^31 ticks without undefined arithmetic.
+    uint32_t _ticks = 0;
+    uint32_t _wticks = 0;
     Ref<TEvent> _event;
     int32_t _handle = 0;
 };

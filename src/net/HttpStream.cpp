@@ -1,38 +1,65 @@
 #include "net/HttpStream.h"
 
+#include <limits>
+
+#include "net/SocketStream.h"
+#include "runtime/Errors.h"
 #include "runtime/Program.h"
 
-void SkipResponseHead(const Ref<TStream>& stream) {
-    while (!stream->Eof()) {
-        int32_t length = 0;
-        for (;;) {
-            uint8_t b = 0;
-            if (stream->Read(&b, 1) != 1 || b == 0x0A || b == 0x00) break;
-            if (b != 0x0D) ++length;
-        }
-        if (length == 0) return;
+namespace {
+
+String Text8(const std::string& text) { return String::FromBytes8(text.data(), static_cast<int32_t>(text.size())); }
+
+String g_lastFailure;
+
+}  // namespace
+
+int32_t THTTPStream::Eof() { return _fetch && _body.More(*_fetch) ? 0 : 1; }
+
+int32_t THTTPStream::Close() {
+    // The failure stays readable after the close.
+    if (_fetch) _fetch->Close();
+    _body.Release();
+    return 0;
+}
+
+int32_t THTTPStream::Read(void* buf, int32_t count) { return _fetch ? _body.Read(*_fetch, buf, count) : 0; }
+
+String THTTPStream::ReadLine() {
+    if (!_fetch) return String();
+    _line.clear();
+    if (_body.ReadLine(*_fetch, _line, static_cast<size_t>(std::numeric_limits<int32_t>::max())) < 0)
+        RaiseRuntimeError("Line too long for a string");
+    return Text8(_line);
+}
+
+int32_t THTTPStream::SkipLine() { return _fetch && _body.SkipLine(*_fetch) ? 1 : 0; }
+
+String THTTPStream::Failure() const { return _fetch ? Text8(_fetch->Failure()) : String(); }
+
+String THTTPStream::Status() const { return _fetch ? Text8(http::StatusText(_fetch->FinalHead())) : String(); }
+
+Ref<THTTPStream> THTTPStream::Open(const String& proto, const String& path, String& failure) {
+    auto fetch = std::make_unique<net::HttpFetch>(net::DefaultFetchLimits());
+    if (!fetch->Open(proto.ToBytes8(), path.ToBytes8())) {
+        failure = Text8(fetch->Failure());
+        return nullptr;
     }
+    Ref<THTTPStream> s = New<THTTPStream>();
+    s->_fetch = std::move(fetch);
+    return s;
 }
 
 Ref<TStream> THTTPStreamFactory::CreateStream(const Ref<Object>&, const String& proto, const String& path, int32_t,
                                               int32_t) {
-    if (proto != String("http")) return nullptr;
-    String host = path;
-    String resource = "/";
-    int32_t slash = path.IndexOf("/");
-    if (slash >= 0) {
-        host = path.Slice(0, slash);
-        resource = path.Slice(slash, path.Length());
-    }
-    Ref<TSocketStream> stream = TSocketStream::CreateClient(host, 80);
-    if (stream.IsNull()) return nullptr;
-    stream->WriteLine("GET " + resource + " HTTP/1.0");
-    stream->WriteLine("Host: " + host);
-    stream->WriteLine("");
-    stream->EndsWithPeerClose();
-    SkipResponseHead(stream);
-    return stream;
+    if (proto != String("http") && proto != String("https")) return nullptr;
+    String failure;
+    Ref<THTTPStream> s = THTTPStream::Open(proto, path, failure);
+    g_lastFailure = failure;
+    return s;
 }
+
+String LastHttpFailure() { return g_lastFailure; }
 
 void InitHttpStream() {
     static bool done = false;

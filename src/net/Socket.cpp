@@ -1,6 +1,7 @@
 #include "net/Socket.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/Socket.h"
@@ -17,6 +18,7 @@ int32_t TSocket::Send(const void* buf, int32_t count, int32_t flags) {
 
 int32_t TSocket::Recv(void* buf, int32_t count, int32_t flags) {
     if (_socket < 0) return 0;
+    if (!_unread.empty()) return TakeUnread(buf, count);
     int32_t n = platform::RecvSocket(_socket, buf, count, flags);
     return n < 0 ? 0 : n;
 }
@@ -24,6 +26,7 @@ int32_t TSocket::Recv(void* buf, int32_t count, int32_t flags) {
 int32_t TSocket::Close() {
     if (_socket < 0) return 0;
     if (_autoClose) platform::CloseSocket(_socket);
+    _unread.clear();
     _socket = -1;
     _localIp = _localPort = _remoteIp = _remotePort = -1;
     return 0;
@@ -31,7 +34,7 @@ int32_t TSocket::Close() {
 
 int32_t TSocket::Connected() {
     if (_socket < 0) return 0;
-    if (platform::WaitReadable(_socket, 0) != 1) return 1;
+    if (!_unread.empty() || platform::WaitReadable(_socket, 0) != 1) return 1;
     if (ReadAvail() != 0) return 1;
     Close();
     return 0;
@@ -70,8 +73,8 @@ Ref<TSocket> TSocket::Accept(int32_t timeout) {
 
 int32_t TSocket::ReadAvail() {
     if (_socket < 0) return 0;
-    int32_t n = platform::PendingInput(_socket);
-    return n < 0 ? 0 : n;
+    int64_t n = std::max(platform::PendingInput(_socket), 0) + static_cast<int64_t>(_unread.size());
+    return static_cast<int32_t>(std::min<int64_t>(n, 0x7FFFFFFF));
 }
 
 int32_t TSocket::SetTCPNoDelay(int32_t enable) {
@@ -81,7 +84,19 @@ int32_t TSocket::SetTCPNoDelay(int32_t enable) {
 
 int32_t TSocket::WaitReadable(int32_t timeoutMillis) {
     if (_socket < 0) return -1;
+    if (!_unread.empty()) return 1;
     return platform::WaitReadable(_socket, timeoutMillis);
+}
+
+void TSocket::Unread(std::string bytes) {
+    if (_socket >= 0) _unread.insert(0, bytes);
+}
+
+int32_t TSocket::TakeUnread(void* buf, int32_t count) {
+    int32_t n = static_cast<int32_t>(std::min<size_t>(_unread.size(), count < 0 ? 0 : static_cast<size_t>(count)));
+    std::memcpy(buf, _unread.data(), static_cast<size_t>(n));
+    _unread.erase(0, static_cast<size_t>(n));
+    return n;
 }
 
 int32_t TSocket::UpdateLocalName() {
@@ -158,12 +173,8 @@ int32_t SockRemoteIp(const Ref<TSocket>& s) { return s->RemoteIp(); }
 int32_t SockRemotePort(const Ref<TSocket>& s) { return s->RemotePort(); }
 
 std::vector<int32_t> ResolveHostIps(const String& host) {
-    std::string name = host.ToBytes8();
-    // The resolver reads a C string: a name with a zero byte inside would be
-    // resolved as its prefix, so it resolves as nothing instead.
-    if (name.find('\0') != std::string::npos) return {};
     std::vector<uint32_t> ips;
-    if (!platform::ResolveHostName(name, ips)) return {};
+    if (!platform::LookupHostIPv4(host.ToBytes8(), ips)) return {};
     return std::vector<int32_t>(ips.begin(), ips.end());
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runtime/Object.h"
@@ -60,9 +61,15 @@ public:
     // Waits up to `timeoutMillis` for input or the peer's close: 1 ready,
     // 0 time-out, -1 closed socket or failure.
     int32_t WaitReadable(int32_t timeoutMillis);
+    // Bytes a stream read ahead but nobody took: they come first from the
+    // next Recv, so closing a stream over the socket loses nothing.
+    void Unread(std::string bytes);
 
 private:
+    int32_t TakeUnread(void* buf, int32_t count);
+
     Handle _socket = 0;
+    std::string _unread;
     int32_t _autoClose = 0;
     int32_t _localIp = 0;
     int32_t _localPort = 0;

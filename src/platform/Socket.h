@@ -31,6 +31,15 @@ bool BindSocket(SocketHandle s, uint32_t ip, int32_t port);
 // Waits at most `timeoutMillis` for the connection (negative: no limit). The
 // socket is left blocking afterwards either way.
 bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis);
+// The same in two steps, for callers that wait in slices: BeginConnect
+// starts the attempt without waiting (1 connected, 0 under way, -1 failed);
+// WaitConnected waits up to `timeoutMillis` (negative: no limit) for an
+// attempt under way (1 connected, 0 still under way, -1 failed). The socket
+// is blocking again once the attempt has ended; one still under way stays
+// non-blocking until SetSocketBlocking or its close.
+int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port);
+int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis);
+bool SetSocketBlocking(SocketHandle s, bool blocking);
 bool ListenSocket(SocketHandle s, int32_t backlog);
 // Accepts without asking for the peer address; kNoSocket on failure.
 SocketHandle AcceptSocket(SocketHandle s);
@@ -55,9 +64,10 @@ int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis);
 int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>& write,
                       std::vector<SocketHandle>& error, int32_t timeoutMillis);
 
-// Host-by-name lookup of 8-bit text: false when it fails or its result is not
-// IPv4 with 4-byte addresses.
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips);
+// The IPv4 addresses of a host name through the thread-safe resolver, in
+// its order; false when the name does not resolve. A dotted IPv4 literal
+// gives itself without a lookup.
+bool LookupHostIPv4(const std::string& name, std::vector<uint32_t>& ips);
 // Host-by-address lookup: the official name, false when it fails.
 bool LookupHostAddress(uint32_t ip, std::string& name);
 

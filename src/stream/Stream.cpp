@@ -9,6 +9,7 @@
 #include "runtime/Program.h"
 #include "runtime/SystemBindings.h"
 #include "stream/Endian.h"
+#include "stream/ReadAhead.h"
 
 String TStreamReadException::ToString() const { return "Error reading from stream"; }
 String TStreamWriteException::ToString() const { return "Error writing to stream"; }
@@ -80,19 +81,24 @@ int32_t TStream::WriteDouble(double n) { return endian::WriteValue(*this, n); }
 
 String TStream::ReadLine() {
     std::string line;
-    line.reserve(1024);
     for (;;) {
         uint8_t b = 0;
-        if (Read(&b, 1) != 1) break;
-        if (b == 0x00 || b == 0x0A) break;
-        if (b == 0x0D) continue;
+        if (Read(&b, 1) != 1 || lines::EndsLine(b)) break;
+        if (lines::Dropped(b)) continue;
         // Strings hold at most 2^31 - 1 code units; refuse rather than wrap.
         if (line.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
             RaiseRuntimeError("Line too long for a string");
-        if (line.size() == line.capacity()) line.reserve(line.capacity() * 2);
         line.push_back(static_cast<char>(b));
     }
     return String::FromBytes8(line.data(), static_cast<int32_t>(line.size()));
+}
+
+int32_t TStream::SkipLine() {
+    uint8_t b = 0;
+    if (Read(&b, 1) != 1) return 0;
+    while (!lines::EndsLine(b) && Read(&b, 1) == 1) {
+    }
+    return 1;
 }
 
 int32_t TStream::WriteLine(const String& str) {
@@ -148,6 +154,7 @@ int32_t TStreamWrapper::WriteFloat(float n) { return _stream->WriteFloat(n); }
 double TStreamWrapper::ReadDouble() { return _stream->ReadDouble(); }
 int32_t TStreamWrapper::WriteDouble(double n) { return _stream->WriteDouble(n); }
 String TStreamWrapper::ReadLine() { return _stream->ReadLine(); }
+int32_t TStreamWrapper::SkipLine() { return _stream->SkipLine(); }
 int32_t TStreamWrapper::WriteLine(const String& str) { return _stream->WriteLine(str); }
 String TStreamWrapper::ReadString(int32_t length) { return _stream->ReadString(length); }
 int32_t TStreamWrapper::WriteString(const String& str) { return _stream->WriteString(str); }

@@ -64,6 +64,9 @@ public:
     // One 8-bit line: LF or 0x00 ends it, CR is dropped anywhere. Never
     // raises at end of data.
     virtual String ReadLine();
+    // Reads past one line as ReadLine would, keeping nothing, so a line of
+    // any length costs no memory. 1 when a byte was left to read, else 0.
+    virtual int32_t SkipLine();
     // The 8-bit text and CR LF; 1 on success, 0 on a short write. Never raises.
     virtual int32_t WriteLine(const String& str);
     virtual String ReadString(int32_t length);
@@ -97,6 +100,7 @@ public:
     double ReadDouble() override;
     int32_t WriteDouble(double n) override;
     String ReadLine() override;
+    int32_t SkipLine() override;
     int32_t WriteLine(const String& str) override;
     String ReadString(int32_t length) override;
     int32_t WriteString(const String& str) override;

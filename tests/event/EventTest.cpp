@@ -210,6 +210,22 @@ TEST_F(PumpedQueue, PumpingFromInsideThePumpReturnsAtOnce) {
     EXPECT_FALSE(SystemPumpBusy());
 }
 
+std::vector<int32_t> g_waitedInside;
+Ref<Object> WaitFromHook(int32_t, const Ref<Object>& data, const Ref<Object>&) {
+    // The event being emitted is not queued yet: the queue is empty here.
+    if (QueuedEventCount() == 0) g_waitedInside.push_back(WaitEventQueue());
+    return data;
+}
+
+TEST_F(PumpedQueue, WaitingFromInsideThePumpReturnsZeroInsteadOfSpinning) {
+    g_waitedInside.clear();
+    InsertHook(EventHookId, WaitFromHook, Ref<Object>(), 50);
+    PumpSystem();
+    DropHook(EventHookId, WaitFromHook, Ref<Object>());
+    EXPECT_EQ(std::vector<int32_t>{0}, g_waitedInside);
+    EXPECT_EQ(EventAppIdle, PollEventQueue());  // the pumped event still arrives
+}
+
 class RaisingDriver : public TSystemDriver {
 public:
     int32_t Poll() override { RaiseRuntimeError("pump failed"); }

@@ -97,6 +97,24 @@ TEST_F(HookChain, FunctionMayDropItselfWhileTheChainRuns) {
     DropHook(_id, Append, tail);
 }
 
+// Drops itself and the link after it; the dropped link must not run.
+String g_dropTail("dropped");
+Ref<Object> DropSelfAndNext(int32_t id, const Ref<Object>& data, const Ref<Object>& context) {
+    DropHook(id, DropSelfAndNext, context);
+    DropHook(id, Append, g_dropTail);
+    return data;
+}
+
+TEST_F(HookChain, LinksDroppedDuringTheWalkAreNotCalled) {
+    String last("z");
+    InsertHook(_id, DropSelfAndNext, Ref<Object>(), 10);
+    InsertHook(_id, Append, g_dropTail, 5);
+    InsertHook(_id, Append, last, 0);
+    EXPECT_EQ(String("z"), Run());
+    EXPECT_EQ(String("z"), Run());
+    DropHook(_id, Append, last);
+}
+
 TEST_F(HookChain, UnsetFunctionAndBadIdsAreReported) {
     InsertHook(_id, nullptr, Ref<Object>(), 0);
     EXPECT_THROW(CallHooks(_id, Ref<Object>()), TNullFunctionException);

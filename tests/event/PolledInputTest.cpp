@@ -130,4 +130,30 @@ TEST_F(PolledInput, DetachStopsRecordingAndKeepsThePointer) {
     EXPECT_EQ(1, KeyHitCount(81));
 }
 
+// Each await runs from a hook function, that is inside the pump.
+std::vector<int32_t> g_awaited;
+Ref<Object> AwaitFromHook(int32_t, const Ref<Object>& data, const Ref<Object>&) {
+    g_awaited = {AwaitKey(), AwaitChar(), AwaitButton()};
+    return data;
+}
+
+class OnePollDriver : public TSystemDriver {
+public:
+    int32_t Poll() override {
+        MakeEvent(EventAppIdle)->Emit();
+        return 0;
+    }
+};
+
+TEST_F(PolledInput, AwaitsFromInsideThePumpReturnZero) {
+    Ref<TSystemDriver> saved = SystemDriver;
+    SystemDriver = New<OnePollDriver>();
+    g_awaited.clear();
+    InsertHook(EventHookId, AwaitFromHook, Ref<Object>(), 50);
+    PumpSystem();
+    DropHook(EventHookId, AwaitFromHook, Ref<Object>());
+    SystemDriver = saved;
+    EXPECT_EQ((std::vector<int32_t>{0, 0, 0}), g_awaited);
+}
+
 }  // namespace

@@ -6,8 +6,9 @@
 #include "event/Event.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
+#include "runtime/Errors.h"
 #include "runtime/Program.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -16,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -269,6 +271,52 @@ TEST_F(Win32GuiTest, TypingGivesOneActionAndProgramTextNone) {
     EXPECT_TRUE(From(Drain(), field, {EventGadgetAction}).empty());
     PutGadgetText(other, "");
     EXPECT_EQ(GetGadgetText(other), String(""));
+}
+
+std::pair<DWORD, DWORD> Selection(const Ref<TGadget>& field) {
+    DWORD s = 0, e = 0;
+    SendMessageW(Hwnd(field), EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+    return {s, e};
+}
+
+TEST_F(Win32GuiTest, FocusingAFieldSelectsItsTextSoTypingReplacesIt) {
+    Ref<TGadget> url = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> name = NewTextFieldGadget(10, 50, 200, 24, window, 0);
+    PutGadgetText(url, "URL");
+    PutGadgetText(name, "name");
+    using Sel = std::pair<DWORD, DWORD>;
+    // a click into a field that has no focus
+    Click(CentreOf(Hwnd(url)));
+    EXPECT_EQ(Selection(url), Sel(0, 3));
+    Press('X');
+    Drain(100);
+    EXPECT_EQ(GetGadgetText(url), String("x"));
+    // Tab into the next one
+    Press(VK_TAB);
+    Pump(100);
+    ASSERT_EQ(ActiveGadget(), name);
+    EXPECT_EQ(Selection(name), Sel(0, 4));
+    // a click into the focused field places the caret
+    Pump(GetDoubleClickTime() + 100);
+    Click(CentreOf(Hwnd(name)));
+    Sel caret = Selection(name);
+    EXPECT_EQ(caret.first, caret.second);
+    Press('Y');
+    Drain(100);
+    EXPECT_EQ(GetGadgetText(name).Length(), 5);
+    // Ctrl+A
+    Key(VK_CONTROL, false);
+    Press('A');
+    Key(VK_CONTROL, true);
+    Drain(100);
+    EXPECT_EQ(Selection(name), Sel(0, 5));
+    EXPECT_EQ(GetGadgetText(name).Length(), 5);
+    // the program's focus command, as after an Add
+    PutGadgetText(url, "URL");
+    CommandGadget(url);
+    Pump(100);
+    EXPECT_EQ(ActiveGadget(), url);
+    EXPECT_EQ(Selection(url), Sel(0, 3));
 }
 
 TEST_F(Win32GuiTest, KeyFilterDropsKeysAndSeesShift) {
@@ -583,13 +631,28 @@ TEST_F(Win32GuiTest, MenuCommandsBecomeMenuActions) {
     EXPECT_EQ(ev[0].data, 42);
 }
 
+// The text the shared tooltip window would show for a gadget's tool: it
+// asks the tool's owner window for it.
+std::wstring ShownTip(const Ref<TGadget>& g) {
+    wchar_t buffer[80] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
+    ti.hwnd = GetParent(Hwnd(g));
+    ti.uId = reinterpret_cast<UINT_PTR>(Hwnd(g));
+    ti.lpszText = buffer;
+    SendMessageW(SharedTooltip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    return buffer;
+}
+
 TEST_F(Win32GuiTest, TooltipsRegisterWithTheSharedTooltipWindow) {
     Ref<TGadget> b = NewButtonGadget("Tip", 10, 40, 80, 24, window, 0);
     LRESULT before = SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0);
     SetGadgetToolTip(b, "a tip");
     EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before + 1);
+    EXPECT_EQ(ShownTip(b), L"a tip");
     SetGadgetToolTip(b, "another");
     EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before + 1);
+    EXPECT_EQ(ShownTip(b), L"another");
     SetGadgetToolTip(b, "");
     EXPECT_EQ(SendMessageW(SharedTooltip, TTM_GETTOOLCOUNT, 0, 0), before);
 }
@@ -606,20 +669,140 @@ TEST_F(Win32GuiTest, SeparatorAndTooltipText) {
 }
 
 TEST_F(Win32GuiTest, HidingFocusedGadgetMovesFocusAndStateBits) {
-    Ref<TGadget> field = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> first = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+    Ref<TGadget> field = NewTextFieldGadget(10, 40, 200, 24, window, 0);
     Click(CentreOf(Hwnd(field)));
     ASSERT_EQ(ActiveGadget(), field);
-    CommandGadget(window);  // the window has no tab stop but the field
-    Pump(100);
-    EXPECT_EQ(ActiveGadget(), field);
+    SetFocus(Hwnd(window));
+    CommandGadget(window);  // the first tab stop of the window takes it
+    EXPECT_EQ(ActiveGadget(), first);
+    Pump(GetDoubleClickTime() + 100);  // a second click in time would be a double click
+    Click(CentreOf(Hwnd(field)));
+    ASSERT_EQ(ActiveGadget(), field);
+    // the focus goes where focusing the parent puts it; the system alone
+    // would leave it on the window
     HideGadget(field);
     EXPECT_TRUE(GadgetHidden(field));
-    EXPECT_NE(ActiveGadget(), field);
+    EXPECT_EQ(ActiveGadget(), first);
     DisableGadget(field);
     EXPECT_TRUE(GadgetDisabled(field));
     EXPECT_EQ(GadgetClass(field), KIND_TEXTFIELD);
     // kinds this driver does not build are the null object
     EXPECT_TRUE(GuiDriver->CreateGadget(KIND_SLIDER, "", 0, 0, 10, 10, window, 0).IsNull());
+}
+
+// Tab, Enter and Escape reach the controls of a window, also inside the
+// client window of a window with a status bar; a disabled or hidden OK or
+// Cancel button does not answer them.
+TEST_F(Win32GuiTest, DialogKeysReachUsableButtonsOnly) {
+    for (int32_t extra : {0, WINSTYLE_STATUS}) {
+        SCOPED_TRACE(extra);
+        window->CleanUp();
+        window = NewWindowGadget("Keys", 100, 100, 500, 400, {}, WINSTYLE_TITLEBAR | extra);
+        Focus();
+        Ref<TGadget> one = NewTextFieldGadget(10, 10, 200, 24, window, 0);
+        Ref<TGadget> two = NewTextFieldGadget(10, 40, 200, 24, window, 0);
+        Ref<TGadget> okOff = NewButtonGadget("Off", 220, 10, 80, 24, window, BTNSTYLE_OK);
+        Ref<TGadget> ok = NewButtonGadget("OK", 220, 40, 80, 24, window, BTNSTYLE_OK);
+        Ref<TGadget> cancel = NewButtonGadget("Cancel", 220, 70, 80, 24, window, BTNSTYLE_CANCEL);
+        DisableGadget(okOff);
+        Click(CentreOf(Hwnd(one)));
+        Press(VK_TAB);
+        Pump(150);
+        EXPECT_EQ(ActiveGadget(), two);
+        Press(VK_RETURN);
+        std::vector<Seen> all = Drain();
+        EXPECT_EQ(From(all, ok, {EventGadgetAction}).size(), 1u);
+        EXPECT_TRUE(From(all, okOff, {EventGadgetAction}).empty());
+        Click(CentreOf(Hwnd(one)));
+        Press(VK_ESCAPE);
+        EXPECT_EQ(From(Drain(), cancel, {EventGadgetAction}).size(), 1u);
+        HideGadget(cancel);
+        Click(CentreOf(Hwnd(one)));
+        Press(VK_ESCAPE);
+        EXPECT_TRUE(From(Drain(), cancel, {EventGadgetAction}).empty());
+    }
+}
+
+// An error raised by a hook function inside the window procedure or the
+// input hooks comes out of the pump, not through the system's frames.
+Ref<TGadget> g_raiseFor;
+Ref<Object> RaiseForGadget(int32_t, const Ref<Object>& data, const Ref<Object>&) {
+    Ref<TEvent> e = Cast<TEvent>(data);
+    if (e && e->source == g_raiseFor && e->id != EventMouseEnter) RaiseRuntimeError("raised in a hook");
+    return data;
+}
+
+TEST_F(Win32GuiTest, ErrorsOfHookFunctionsComeOutOfThePump) {
+    Ref<TGadget> button = NewButtonGadget("Raise", 10, 10, 100, 30, window, 0);
+    Ref<TGadget> hot = NewButtonGadget("Hot", 10, 50, 100, 30, window, 0);
+    Ref<TGadget> label = NewLabelGadget("moves", 10, 100, 200, 60, window, 0);
+    SetGadgetHotKey(hot, VK_F8, 0);
+    SetGadgetSensitivity(label, SENSE_MOUSE);
+    POINT b = CentreOf(Hwnd(button)), l = CentreOf(Hwnd(label));
+    // Input that nothing dispatches until the pump runs, and one message
+    // that the system hands to the window procedure at once.
+    struct Case {
+        const char* name;
+        Ref<TGadget> gadget;
+        int32_t id;
+        std::function<void()> input;
+    } cases[] = {
+        {"click", button, EventGadgetAction,
+         [&] { SendMouseAt(b, MOUSEEVENTF_LEFTDOWN); SendMouseAt(b, MOUSEEVENTF_LEFTUP); }},
+        {"hot key", hot, EventGadgetAction, [&] { Press(VK_F8); }},
+        {"move", label, EventMouseMove, [&] { SendMouseAt(l, 0); l.x += 3; SendMouseAt(l, 0); }},
+        {"sent close", window, EventWindowClose, [&] { SendMessageW(Hwnd(window), WM_CLOSE, 0, 0); }},
+    };
+    InsertHook(EventHookId, RaiseForGadget, {}, 50);
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pump(GetDoubleClickTime() + 100);
+        Drain(0);
+        g_raiseFor = c.gadget;
+        bool escaped = false, raised = false;
+        try {
+            c.input();
+        } catch (const TRuntimeException&) {
+            escaped = true;  // it unwound through the system's call
+        }
+        try {
+            Pump(300);
+        } catch (const TRuntimeException&) {
+            raised = true;
+        }
+        EXPECT_FALSE(escaped);
+        EXPECT_TRUE(raised);
+        // the same input works afterwards
+        g_raiseFor = nullptr;
+        Pump(GetDoubleClickTime() + 100);
+        Drain(0);
+        c.input();
+        EXPECT_FALSE(From(Drain(), c.gadget, {c.id}).empty());
+    }
+    DropHook(EventHookId, RaiseForGadget, {});
+}
+
+TEST_F(Win32GuiTest, FreedGadgetLetsGoOfItsWindowAndTheHover) {
+    Ref<TGadget> gone = NewLabelGadget("gone", 10, 10, 150, 60, window, 0);
+    Ref<TGadget> stays = NewLabelGadget("stays", 200, 10, 150, 60, window, 0);
+    SetGadgetSensitivity(gone, SENSE_MOUSE);
+    SetGadgetSensitivity(stays, SENSE_MOUSE);
+    MoveTo(CentreOf(Hwnd(gone)));
+    POINT p = CentreOf(Hwnd(gone));
+    p.x += 3;
+    MoveTo(p);
+    ASSERT_FALSE(From(Drain(), gone, {EventMouseEnter}).empty());
+    POINT there = CentreOf(Hwnd(stays));
+    FreeGadget(gone);
+    EXPECT_EQ(gone->Query(1), 0);
+    EXPECT_EQ(Cast<TWindowsGadget>(gone)->_proc, nullptr);
+    MoveTo(there);
+    there.x += 3;
+    MoveTo(there);
+    std::vector<Seen> all = Drain();
+    EXPECT_TRUE(From(all, gone, {EventMouseLeave, EventMouseMove}).empty());
+    EXPECT_FALSE(From(all, stays, {EventMouseEnter}).empty());
 }
 
 TEST_F(Win32GuiTest, FreeingWindowReleasesNativeWindowsAndGadgets) {

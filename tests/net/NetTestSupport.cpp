@@ -61,6 +61,7 @@ std::string FakeServer::LastHead() {
     // The head is stored before the script runs; the client has its answer
     // only after that, so a short wait covers a client that raced ahead.
     for (int i = 0; i < 200 && !_headReady; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::lock_guard<std::mutex> lock(_headLock);
     return _lastHead;
 }
 
@@ -73,6 +74,7 @@ void FakeServer::Run() {
         std::string head;
         if (_readHead) {
             head = RecvUntil(c, "\r\n\r\n");
+            std::lock_guard<std::mutex> lock(_headLock);
             _lastHead = head;
             _headReady = true;
         }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -52,6 +53,7 @@ private:
     bool _readHead;
     std::atomic<bool> _stop{false};
     std::atomic<int> _connections{0};
+    std::mutex _headLock;  // the head is written on the server thread
     std::string _lastHead;
     std::atomic<bool> _headReady{false};
     std::thread _thread;

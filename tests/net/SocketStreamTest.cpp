@@ -52,11 +52,24 @@ protected:
     void TearDown() override { ResetSocketStreamTimeouts(); }
 };
 
+// Eof never waits: it is 0 while the connection is idle and turns 1 once
+// the peer's close has arrived, however late that is.
+bool EofWithin(const Ref<TStream>& s, int64_t millis) {
+    auto t = Clock::now();
+    while (s->Eof() == 0) {
+        if (MillisSince(t) > millis) return false;
+        SleepMillis(5);
+    }
+    return true;
+}
+
 TEST_F(SocketStreamTest, TcpUrlConnectsToTheGivenPortAndCarriesBothWays) {
     constexpr int32_t ip = Ip(127, 0, 42, 1);
-    FakeServer server(ip, 0, [](platform::SocketHandle c, const std::string&) {
+    std::atomic<bool> close{false};
+    FakeServer server(ip, 0, [&](platform::SocketHandle c, const std::string&) {
         std::string got = RecvUntil(c, "\r\n");
         SendAll(c, "echo:" + got);
+        while (!close) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }, false);
     ASSERT_TRUE(server.Ok());
     Ref<TStream> s = OpenUrlStream("TCP::" + FormatDottedIp(ip) + ":" + String::FormatInt(server.Port()), 1, 0);
@@ -66,7 +79,11 @@ TEST_F(SocketStreamTest, TcpUrlConnectsToTheGivenPortAndCarriesBothWays) {
     EXPECT_EQ(s->Pos(), -1);
     EXPECT_EQ(s->WriteLine("hello \xe9"), 1);
     EXPECT_EQ(s->ReadLine(), String("echo:hello \xe9"));
-    EXPECT_EQ(s->Eof(), 1);
+    auto t = Clock::now();
+    EXPECT_EQ(s->Eof(), 0);  // idle: answered at once
+    EXPECT_LT(MillisSince(t), 100);
+    close = true;
+    EXPECT_TRUE(EofWithin(s, 5000));
     EXPECT_TRUE(Cast<TSocketStream>(s)->Socket().IsNull());
     s->Close();
     s->Close();
@@ -127,10 +144,12 @@ TEST_F(SocketStreamTest, EofWaitsForThePeerAndNeverHidesBufferedBytes) {
     EXPECT_EQ(s->Eof(), 1);
 }
 
-TEST_F(SocketStreamTest, WithoutAutoCloseTheSocketOutlivesTheStream) {
+TEST_F(SocketStreamTest, WithoutAutoCloseTheSocketOutlivesTheStreamWithEveryByte) {
     constexpr int32_t ip = Ip(127, 0, 42, 4);
     FakeServer server(ip, 0, [](platform::SocketHandle c, const std::string&) {
-        SendAll(c, "one\n");
+        // More than the stream will take, in one piece: the rest sits in
+        // the stream's read-ahead when it is closed.
+        SendAll(c, "one\ntwo\nthree");
         std::string more = RecvUntil(c, "\n");
         SendAll(c, "got " + more);
     }, false);
@@ -138,15 +157,17 @@ TEST_F(SocketStreamTest, WithoutAutoCloseTheSocketOutlivesTheStream) {
     ASSERT_EQ(socket->Connect(ip, server.Port()), 1);
     Ref<TSocketStream> s = WrapSocketStream(socket, 0);
     EXPECT_TRUE(StreamSocketOf(s) == socket);
+    while (socket->ReadAvail() < 13) SleepMillis(2);
     EXPECT_EQ(s->ReadLine(), String("one"));
     s->Close();
     EXPECT_EQ(s->Eof(), 1);
     EXPECT_GE(socket->Socket(), 0);
+    EXPECT_EQ(socket->ReadAvail(), 9);
     EXPECT_EQ(socket->Send("two\n", 4, 0), 4);
-    char buf[16];
+    char buf[32];
     int32_t got = 0, n;
-    while ((n = socket->Recv(buf + got, 16 - got, 0)) > 0) got += n;
-    EXPECT_EQ(std::string(buf, got), "got two\n");
+    while ((n = socket->Recv(buf + got, 32 - got, 0)) > 0) got += n;
+    EXPECT_EQ(std::string(buf, got), "two\nthreegot two\n");
     socket->Close();
 }
 

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/time.h>
+#endif
 
 #include "NetTestSupport.h"
 #include "net/Socket.h"
@@ -190,6 +195,45 @@ TEST(Socket, ConnectWithinGivesUpOnAPeerThatNeverAnswers) {
     for (auto& f : fillers) f->Close();
     listener->Close();
 }
+
+#if !defined(_WIN32)
+// Signals that arrive while a connect waits must not fail it: the attempt
+// goes on in the background, and a second connect call would only report
+// "already in progress".
+TEST(Socket, ConnectSurvivesSignals) {
+    InitSockets();
+    constexpr int32_t ip = Ip(127, 0, 41, 4);
+    Ref<TSocket> listener = ListenOn(ip, 0, 0);
+    ASSERT_FALSE(listener.IsNull());
+    std::vector<Ref<TSocket>> fillers;
+    for (int i = 0; i < 4; ++i) {
+        Ref<TSocket> f = TSocket::CreateTCP();
+        f->ConnectWithin(ip, listener->LocalPort(), 200);
+        fillers.push_back(f);
+    }
+    // The queue drains after a moment, so the attempt below then succeeds
+    // once its SYN is sent again; meanwhile a timer interrupts it often.
+    platform::SocketHandle queue = listener->SocketHandle();
+    std::thread drain([queue] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (int i = 0; i < 8; ++i)
+            if (platform::WaitReadable(queue, 100) == 1) platform::CloseSocket(platform::AcceptSocket(queue));
+    });
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigaction(SIGALRM, &action, nullptr);  // no SA_RESTART: calls see EINTR
+    itimerval every{{0, 5000}, {0, 5000}};
+    setitimer(ITIMER_REAL, &every, nullptr);
+    Ref<TSocket> c = TSocket::CreateTCP();
+    EXPECT_EQ(c->Connect(ip, listener->LocalPort()), 1);
+    itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    drain.join();
+    c->Close();
+    for (auto& f : fillers) f->Close();
+    listener->Close();
+}
+#endif
 
 TEST(SocketNames, DottedFormUsesUnsignedBytes) {
     EXPECT_EQ(FormatDottedIp(-1), String("255.255.255.255"));

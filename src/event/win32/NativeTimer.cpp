@@ -1,5 +1,6 @@
 // Periodic multimedia timers.
-#include <windows.h>
+#include "platform/win32/Win32.h"
+
 #include <mmsystem.h>
 
 #include <map>

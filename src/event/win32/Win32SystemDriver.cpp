@@ -16,6 +16,9 @@
 
 namespace {
 
+// The millisecond clock's resolution while the driver runs.
+constexpr UINT ClockResolutionMillis = 1;
+
 bool g_started = false;
 bool g_wide = true;
 DWORD g_mainThread = 0;
@@ -33,12 +36,6 @@ struct MainThreadCallRecord {
     void* argument2;
     int32_t released;
 };
-
-std::wstring Wide(const String& s) {
-    return std::wstring(reinterpret_cast<const wchar_t*>(s.Units()), static_cast<size_t>(s.Length()));
-}
-
-String FromWide(const wchar_t* s) { return String::FromWide(reinterpret_cast<const char16_t*>(s)); }
 
 void RethrowPending() {
     if (g_pendingError) {
@@ -59,7 +56,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
             try {
                 record->function(record->argument1, record->argument2);
             } catch (...) {
-                if (!g_pendingError) g_pendingError = std::current_exception();
+                KeepNativeCallbackError();
             }
             record->released = 1;
             delete record;
@@ -69,7 +66,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 void RestoreAtExit() {
-    timeEndPeriod(1);
+    timeEndPeriod(ClockResolutionMillis);
     if (g_messageHook) UnhookWindowsHookEx(g_messageHook);
     g_messageHook = nullptr;
 }
@@ -136,7 +133,7 @@ int ShowBox(const String& text, UINT style) {
     HWND focus = GetFocus();
     int result;
     if (g_wide) {
-        result = MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(ApplicationTitle).c_str(), style);
+        result = MessageBoxW(GetActiveWindow(), Wide(text.View()).c_str(), Wide(ApplicationTitle.View()).c_str(), style);
     } else {
         result = MessageBoxA(GetActiveWindow(), text.ToBytes8().c_str(), ApplicationTitle.ToBytes8().c_str(), style);
     }
@@ -159,6 +156,18 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM lparam, LPARAM data)
 
 DWORD MainThreadId() { return g_mainThread; }
 
+void KeepNativeCallbackError() {
+    // The first error wins; later ones are consequences of it.
+    if (!g_pendingError) g_pendingError = std::current_exception();
+}
+
+void ForgetHoveredWindow(HWND window) {
+    if (!window || window != g_hovered) return;
+    g_hovered = nullptr;
+    g_hoveredSource = Ref<Object>();
+    ApplyPointer();
+}
+
 TWin32SystemDriver::TWin32SystemDriver() {
     if (g_started) return;
     g_started = true;
@@ -171,7 +180,7 @@ TWin32SystemDriver::TWin32SystemDriver() {
     g_pointerVisible = 1;
     g_mainThread = GetCurrentThreadId();
     g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, g_mainThread);
-    timeBeginPeriod(1);
+    timeBeginPeriod(ClockResolutionMillis);
     AtProgramEnd(RestoreAtExit);
 }
 
@@ -227,16 +236,16 @@ int32_t TWin32SystemDriver::SetMouseVisible(int32_t visible) {
 }
 
 int32_t TWin32SystemDriver::Notify(const String& text, int32_t serious) {
-    ShowBox(text, serious ? 0x40030 : 0x40040);
+    ShowBox(text, MB_TOPMOST | MB_OK | (serious ? MB_ICONWARNING : MB_ICONINFORMATION));
     return 0;
 }
 
 int32_t TWin32SystemDriver::Confirm(const String& text, int32_t serious) {
-    return ShowBox(text, serious ? 0x40031 : 0x40041) == IDOK ? 1 : 0;
+    return ShowBox(text, MB_TOPMOST | MB_OKCANCEL | (serious ? MB_ICONWARNING : MB_ICONINFORMATION)) == IDOK ? 1 : 0;
 }
 
 int32_t TWin32SystemDriver::Proceed(const String& text, int32_t serious) {
-    int r = ShowBox(text, serious ? 0x40033 : 0x40043);
+    int r = ShowBox(text, MB_TOPMOST | MB_YESNOCANCEL | (serious ? MB_ICONWARNING : MB_ICONINFORMATION));
     return r == IDYES ? 1 : r == IDNO ? 0 : -1;
 }
 
@@ -245,12 +254,12 @@ String TWin32SystemDriver::RequestFile(const String& text, const String& extensi
     String folder, name;
     SplitRequestPath(path, folder, name);
     std::u16string filter = RequestFilterList(extensions);
-    std::wstring wfilter(filter.begin(), filter.end());
-    std::wstring wfolder = Wide(folder);
-    std::wstring title = Wide(text);
+    std::wstring wfilter = Wide(filter);
+    std::wstring wfolder = Wide(folder.View());
+    std::wstring title = Wide(text.View());
 
     wchar_t file[MAX_PATH] = {};
-    std::wstring wname = Wide(name);
+    std::wstring wname = Wide(name.View());
     wname.copy(file, MAX_PATH - 1);
 
     OPENFILENAMEW ofn{};
@@ -274,15 +283,15 @@ String TWin32SystemDriver::RequestFile(const String& text, const String& extensi
         ok = GetOpenFileNameW(&ofn);
     }
     if (focus && IsWindow(focus)) SetFocus(focus);
-    return ok ? FromWide(file) : String();
+    return ok ? String(Utf16(file)) : String();
 }
 
 String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
     wchar_t initial[MAX_PATH] = {};
-    std::wstring wpath = Wide(path.ReplaceAll("/", "\\"));
+    std::wstring wpath = Wide(path.ReplaceAll("/", "\\").View());
     DWORD n = GetFullPathNameW(wpath.c_str(), MAX_PATH, initial, nullptr);
     if (n == 0 || n >= MAX_PATH) initial[0] = 0;
-    std::wstring title = Wide(text);
+    std::wstring title = Wide(text.View());
 
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     BROWSEINFOW bi{};
@@ -297,7 +306,7 @@ String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
     if (chosen) {
         wchar_t folder[MAX_PATH] = {};
-        if (SHGetPathFromIDListW(chosen, folder)) result = FromWide(folder);
+        if (SHGetPathFromIDListW(chosen, folder)) result = String(Utf16(folder));
         CoTaskMemFree(chosen);
     }
     if (focus && IsWindow(focus)) SetFocus(focus);
@@ -308,91 +317,108 @@ String TWin32SystemDriver::RequestDir(const String& text, const String& path) {
 int32_t TWin32SystemDriver::OpenURL(const String& url) {
     HINSTANCE r;
     if (g_wide)
-        r = ShellExecuteW(nullptr, nullptr, Wide(url).c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        r = ShellExecuteW(nullptr, nullptr, Wide(url.View()).c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     else
         r = ShellExecuteA(nullptr, nullptr, url.ToBytes8().c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     return reinterpret_cast<INT_PTR>(r) > 32 ? 1 : 0;
 }
 
 int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam) {
-    uint32_t scan = static_cast<uint32_t>((lparam >> 16) & 0x7F) | ((lparam & (1 << 24)) ? 0x80u : 0u);
+    // Scan code (bits 16 to 22) with the extended-key flag (bit 24) as bit 7.
+    constexpr LPARAM Extended = 1 << 24;
+    uint32_t scan = static_cast<uint32_t>((lparam >> 16) & 0x7F) | ((lparam & Extended) ? 0x80u : 0u);
+    enum : uint32_t { LeftShift = 0x2A, RightShift = 0x36, LeftControl = 0x1D, RightControl = 0x9D, LeftAlt = 0x38, RightAlt = 0xB8 };
     switch (scan) {
-        case 0x2A: return 0xA0;
-        case 0x36: return 0xA1;
-        case 0x1D: return 0xA2;
-        case 0x9D: return 0xA3;
-        case 0x38: return 0xA4;
-        case 0xB8: return 0xA5;
+    case LeftShift: return VK_LSHIFT;
+    case RightShift: return VK_RSHIFT;
+    case LeftControl: return VK_LCONTROL;
+    case RightControl: return VK_RCONTROL;
+    case LeftAlt: return VK_LMENU;
+    case RightAlt: return VK_RMENU;
+    default: return static_cast<int32_t>(wparam);
     }
-    return static_cast<int32_t>(wparam);
 }
+
+namespace {
+
+// Every translated event carries the modifiers held and no extra object.
+void Report(int32_t id, const Ref<Object>& source, int32_t data, int32_t x = 0, int32_t y = 0) {
+    EmitEvent(id, source, data, ModifierState, x, y);
+}
+
+// Only switching from or to another program counts; a minimised window
+// becoming active does not resume.
+void TranslateActivate(WPARAM wparam, HWND other, const Ref<Object>& source) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        if (!OwnWindow(other)) Report(EventAppSuspend, source, 0);
+    } else if (!HIWORD(wparam) && !OwnWindow(other)) {
+        Report(EventAppResume, source, 0);
+    }
+}
+
+bool IsReportedKey(WPARAM vk) { return vk != 0 && vk <= MaxReportedKey; }
+
+void TranslateKeyDown(WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
+    constexpr LPARAM WasDown = 1 << 30;  // auto-repeat of a held key
+    if (!IsReportedKey(wparam)) return;
+    Report((lparam & WasDown) ? EventKeyRepeat : EventKeyDown, source, KeyCodeFromMessage(wparam, lparam));
+}
+
+void TranslateKeyUp(WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
+    if (IsReportedKey(wparam)) Report(EventKeyUp, source, KeyCodeFromMessage(wparam, lparam));
+}
+
+void TranslateMouseMove(HWND hwnd, WPARAM buttons, int32_t x, int32_t y, const Ref<Object>& source) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    bool inside = x >= 0 && x < r.right - r.left && y >= 0 && y < r.bottom - r.top;
+    TrackHover(inside ? hwnd : nullptr, source, x, y);
+    int32_t held = (buttons & MK_RBUTTON) ? 2 : (buttons & MK_MBUTTON) ? 4 : (buttons & MK_LBUTTON) ? 1 : 0;
+    Report(EventMouseMove, source, held, x, y);
+}
+
+// Buttons 1 left, 2 right, 3 middle; the window holds the capture while one
+// is down.
+void TranslateButton(HWND hwnd, bool down, int32_t button, int32_t x, int32_t y, const Ref<Object>& source) {
+    if (down) SetCapture(hwnd);
+    else ReleaseCapture();
+    Report(down ? EventMouseDown : EventMouseUp, source, button, x, y);
+}
+
+void TranslateWheel(HWND hwnd, WPARAM wparam, int32_t x, int32_t y, const Ref<Object>& source) {
+    POINT pt{x, y};  // the wheel reports screen coordinates
+    ScreenToClient(hwnd, &pt);
+    Report(EventMouseWheel, source, static_cast<int16_t>(HIWORD(wparam)) / WHEEL_DELTA, pt.x, pt.y);
+}
+
+void TranslateMouseLeave(HWND hwnd) {
+    if (hwnd == g_hovered) TrackHover(nullptr, Ref<Object>(), 0, 0);
+}
+
+}  // namespace
 
 void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
     int32_t x = GET_X_LPARAM(lparam);
     int32_t y = GET_Y_LPARAM(lparam);
     switch (message) {
-        case WM_ACTIVATE: {
-            HWND other = reinterpret_cast<HWND>(lparam);
-            if (LOWORD(wparam) != WA_INACTIVE) {
-                if (!HIWORD(wparam) && !OwnWindow(other)) EmitEvent(EventAppResume, source, 0, ModifierState, 0, 0);
-            } else if (!OwnWindow(other)) {
-                EmitEvent(EventAppSuspend, source, 0, ModifierState, 0, 0);
-            }
-            break;
-        }
-        case WM_CLOSE:
-            EmitEvent(EventAppTerminate, source, 0, ModifierState, 0, 0);
-            break;
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-            if (wparam == 0 || wparam > 255) break;
-            EmitEvent((lparam & (1 << 30)) ? EventKeyRepeat : EventKeyDown, source, KeyCodeFromMessage(wparam, lparam),
-                      ModifierState, 0, 0);
-            break;
-        case WM_KEYUP:
-        case WM_SYSKEYUP:
-            if (wparam == 0 || wparam > 255) break;
-            EmitEvent(EventKeyUp, source, KeyCodeFromMessage(wparam, lparam), ModifierState, 0, 0);
-            break;
-        case WM_CHAR:
-        case WM_SYSCHAR:
-            EmitEvent(EventKeyChar, source, static_cast<int32_t>(wparam), ModifierState, 0, 0);
-            break;
-        case WM_MOUSEMOVE: {
-            RECT r{};
-            GetClientRect(hwnd, &r);
-            bool inside = x >= 0 && x < r.right - r.left && y >= 0 && y < r.bottom - r.top;
-            TrackHover(inside ? hwnd : nullptr, source, x, y);
-            int32_t data = (wparam & MK_RBUTTON) ? 2 : (wparam & MK_MBUTTON) ? 4 : (wparam & MK_LBUTTON) ? 1 : 0;
-            EmitEvent(EventMouseMove, source, data, ModifierState, x, y);
-            break;
-        }
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            SetCapture(hwnd);
-            EmitEvent(EventMouseDown, source, message == WM_LBUTTONDOWN ? 1 : message == WM_RBUTTONDOWN ? 2 : 3,
-                      ModifierState, x, y);
-            break;
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP:
-        case WM_MBUTTONUP:
-            ReleaseCapture();
-            EmitEvent(EventMouseUp, source, message == WM_LBUTTONUP ? 1 : message == WM_RBUTTONUP ? 2 : 3,
-                      ModifierState, x, y);
-            break;
-        case WM_MOUSEWHEEL: {
-            POINT pt{x, y};
-            ScreenToClient(hwnd, &pt);
-            int32_t steps = static_cast<int16_t>(HIWORD(wparam)) / 120;
-            EmitEvent(EventMouseWheel, source, steps, ModifierState, pt.x, pt.y);
-            break;
-        }
-        case WM_MOUSELEAVE:
-            if (hwnd == g_hovered) TrackHover(nullptr, Ref<Object>(), 0, 0);
-            break;
-        default:
-            break;
+    case WM_ACTIVATE: return TranslateActivate(wparam, reinterpret_cast<HWND>(lparam), source);
+    case WM_CLOSE: return Report(EventAppTerminate, source, 0);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: return TranslateKeyDown(wparam, lparam, source);
+    case WM_KEYUP:
+    case WM_SYSKEYUP: return TranslateKeyUp(wparam, lparam, source);
+    case WM_CHAR:
+    case WM_SYSCHAR: return Report(EventKeyChar, source, static_cast<int32_t>(wparam));
+    case WM_MOUSEMOVE: return TranslateMouseMove(hwnd, wparam, x, y, source);
+    case WM_LBUTTONDOWN: return TranslateButton(hwnd, true, 1, x, y, source);
+    case WM_RBUTTONDOWN: return TranslateButton(hwnd, true, 2, x, y, source);
+    case WM_MBUTTONDOWN: return TranslateButton(hwnd, true, 3, x, y, source);
+    case WM_LBUTTONUP: return TranslateButton(hwnd, false, 1, x, y, source);
+    case WM_RBUTTONUP: return TranslateButton(hwnd, false, 2, x, y, source);
+    case WM_MBUTTONUP: return TranslateButton(hwnd, false, 3, x, y, source);
+    case WM_MOUSEWHEEL: return TranslateWheel(hwnd, wparam, x, y, source);
+    case WM_MOUSELEAVE: return TranslateMouseLeave(hwnd);
+    default: return;  // double clicks, dead characters and the rest: no event
     }
 }
 

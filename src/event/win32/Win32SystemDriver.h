@@ -2,7 +2,7 @@
 // procedures of event-reporting windows call.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/Win32.h"
 
 #include "event/SystemDriver.h"
 
@@ -28,9 +28,21 @@ public:
 // source (unknown messages are ignored). Called by window procedures.
 void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source);
 
+// Key codes above this are not reported.
+constexpr WPARAM MaxReportedKey = 255;
+
 // The key code reported for a key message: the virtual key, except that the
 // scan code tells the left and right shift, control and alt keys apart.
 int32_t KeyCodeFromMessage(WPARAM wparam, LPARAM lparam);
 
 // The thread that created the driver.
 DWORD MainThreadId();
+
+// For the catch block of a native callback (window procedure, hook): an
+// error must not unwind through the system's frames, so it is kept and
+// raised by the pump once the system has returned.
+void KeepNativeCallbackError();
+
+// A window that goes away stops being the hovered one, without a
+// "MouseLeave" that would name its freed source.
+void ForgetHoveredWindow(HWND window);

@@ -1,6 +1,6 @@
 // Buttons, single-line text fields and labels over the standard controls.
 #include "event/Event.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 namespace {
 HWND CreateControl(DWORD xstyle, const wchar_t* cls, DWORD style, const Ref<TGadget>& group, intptr_t id) {
@@ -13,7 +13,7 @@ HWND CreateControl(DWORD xstyle, const wchar_t* cls, DWORD style, const Ref<TGad
 // ---- button ----
 
 Ref<TWindowsButton> TWindowsButton::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44012000;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_MULTILINE;
     intptr_t id = 0;
     _style = style;
     switch (style & 7) {
@@ -71,7 +71,8 @@ LRESULT TWindowsButton::OnCommand(UINT, WPARAM wparam) {
         SendMessageW(_hwnd, BM_SETCHECK, now == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
     }
     int32_t s = State();
-    int32_t data = (s & 0x40) == 0x40 ? -1 : (s & 0x50) ? 1 : 0;
+    constexpr int32_t ThirdStateBit = GSTATE_INDETERMINATE & ~GSTATE_SELECTED;
+    int32_t data = (s & ThirdStateBit) ? -1 : (s & GSTATE_INDETERMINATE) ? 1 : 0;
     PostGuiEvent(EventGadgetAction, data, 0, 0, 0, {});
     if (_toolAdded && SharedTooltip) {
         TOOLINFOW ti;
@@ -122,7 +123,7 @@ int32_t TWindowsButton::SetPixmap(const Ref<Object>&, int32_t) { return 0; }
 // ---- text field ----
 
 Ref<TWindowsTextField> TWindowsTextField::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44010080;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | ES_AUTOHSCROLL;
     if (style & FIELDSTYLE_PASSWORD) ws |= ES_PASSWORD;
     HWND h = CreateControl(WS_EX_CLIENTEDGE, L"EDIT", ws, group, 0);
     Register(KIND_TEXTFIELD, h, nullptr, 0);
@@ -153,7 +154,7 @@ String TWindowsTextField::GetText() {
 
 int32_t TWindowsTextField::Activate(int32_t command) {
     switch (command) {
-    case ACT_FOCUS: SendMessageW(_hwnd, EM_SETSEL, 0, -1); break;
+    case ACT_FOCUS: SelectAll(); break;
     case ACT_CUT: SendMessageW(_hwnd, WM_CUT, 0, 0); break;
     case ACT_COPY:
         SendMessageW(_hwnd, WM_COPY, 0, 0);
@@ -175,31 +176,68 @@ LRESULT TWindowsTextField::OnCommand(UINT, WPARAM wparam) {
     return 0;
 }
 
-LRESULT TWindowsTextField::WndProc(HWND, UINT msg, WPARAM wparam, LPARAM) {
+// A field that gets the focus selects its whole text, so that typing
+// replaces the text shown (Tab, the program's focus command, a click). A
+// click into an already focused field places the caret as usual, and a drag
+// keeps the range it selected. Ctrl+A selects everything.
+LRESULT TWindowsTextField::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM) {
     switch (msg) {
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN:
     case WM_CHAR: {
-        if (!eventfilter) return 0;
-        Ref<TEvent> ev = TEvent::Create(msg == WM_KEYDOWN ? EventKeyDown : EventKeyChar, Ref<TGadget>(this),
-                                        static_cast<int32_t>(wparam), CurrentModifiers());
-        return eventfilter(ev, context) == 0 ? 1 : 0;
+        if (eventfilter) {
+            Ref<TEvent> ev = TEvent::Create(msg == WM_KEYDOWN ? EventKeyDown : EventKeyChar, Ref<TGadget>(this),
+                                            static_cast<int32_t>(wparam), CurrentModifiers());
+            if (eventfilter(ev, context) == 0) return 1;
+        }
+        bool controlOnly = (CurrentModifiers() & (ModControl | ModAlt)) == ModControl;
+        if (msg == WM_KEYDOWN && wparam == 'A' && controlOnly) {
+            SelectAll();
+            return 1;
+        }
+        return (msg == WM_CHAR && wparam == CtrlACharacter) ? 1 : 0;  // no beep for the key just handled
     }
-    case WM_KILLFOCUS: PostGuiEvent(EventGadgetLostFocus, 0, 0, 0, 0, {}); return 0;
+    case WM_LBUTTONDOWN:
+        _clickFocus = GetFocus() != hwnd ? 1 : 0;
+        return 0;
+    case WM_SETFOCUS:
+        if (!_clickFocus) SelectAll();
+        return 0;
+    case WM_LBUTTONUP:
+        if (_clickFocus) {
+            _clickFocus = 0;
+            DWORD start = 0, end = 0;
+            SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+            if (start == end) SelectAll();  // a click, not a drag
+        }
+        return 0;
+    case WM_KILLFOCUS:
+        _clickFocus = 0;
+        PostGuiEvent(EventGadgetLostFocus, 0, 0, 0, 0, {});
+        return 0;
     default: return 0;
     }
 }
 
+HBRUSH TWindowsTextField::OnControlColor(HDC dc) {
+    if (_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(_textcolor));
+    if (!_brush) return nullptr;
+    SetBkColor(dc, static_cast<COLORREF>(_backcolor));
+    return _brush.Get();
+}
+
+void TWindowsTextField::SelectAll() { SendMessageW(_hwnd, EM_SETSEL, 0, -1); }
+
 // ---- label ----
 
 Ref<TWindowsLabel> TWindowsLabel::Create(const Ref<TGadget>& group, int32_t style) {
-    DWORD ws = 0x44000180;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | SS_NOPREFIX | SS_NOTIFY;
     if ((style & 0x18) == LBLSTYLE_RIGHT) ws |= SS_RIGHT;
     else if ((style & 0x18) == LBLSTYLE_CENTER) ws |= SS_CENTER;
     switch (style & 7) {
     case LBLSTYLE_FRAME: ws |= WS_BORDER; break;
     case LBLSTYLE_SUNKENFRAME: ws |= SS_SUNKEN; break;
-    case LBLSTYLE_SEPARATOR: ws |= 0x1005; break;
+    case LBLSTYLE_SEPARATOR: ws |= SS_SUNKEN | SS_GRAYRECT; break;
     default: break;
     }
     _style = style;

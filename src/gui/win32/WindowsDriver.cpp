@@ -1,74 +1,67 @@
-// The Win32 driver: start-up, window classes, the handle map, the one window
-// procedure every toolkit window and taken-over control shares, and the
-// thread keyboard and mouse hooks.
-#include "gui/win32/WindowsGui.h"
+// The Win32 driver: start-up, fonts, window classes, gadget creation, the one
+// window procedure every toolkit window and taken-over control shares, and
+// the thread keyboard and mouse hooks.
+#include "gui/win32/WindowsGadgets.h"
 
 #include <ole2.h>
 #include <commdlg.h>
-#include <shlwapi.h>
+
+#include <algorithm>
 
 #include "event/Event.h"
 #include "event/SystemDriver.h"
 #include "event/win32/Win32SystemDriver.h"
 #include "runtime/Program.h"
 
-std::map<HWND, Ref<TWindowsGadget>> HwndMap;
-Ref<TWindowsGadget> DesktopGadget;
-Ref<TWindowsFont> DefaultGuiFont;
-HWND SharedTooltip = nullptr;
-HCURSOR CurrentPointer = nullptr;
-Ref<TWindowsWindow> ActiveWindow;
-int32_t RedrawOnMove = 1;
-int32_t ForceNoComposite = 0;
-int32_t ExplorerTheme = 0;
-int32_t EmitDepth = 0;
-int32_t CaptureReleased = 0;
-ATOM WindowClassAtom = 0;
-ATOM DialogClassAtom = 0;
-OptionalGuiFunctions GuiApi;
-
 namespace {
 HHOOK KeyboardHook = nullptr;
 HHOOK MouseHook = nullptr;
-bool ComctlVersionRead = false;
-DWORD ComctlMajor = 0, ComctlMinor = 0, ComctlBuild = 0;
 COLORREF CustomColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                               0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
 bool ButtonDown[4] = {};
 
-template <class F>
-void Lookup(HMODULE lib, const char* name, F& slot) {
-    slot = lib ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
-}
-
-void LoadOptionalFunctions() {
-    HMODULE user = LoadLibraryW(L"user32.dll");
-    HMODULE theme = LoadLibraryW(L"uxtheme.dll");
-    Lookup(user, "SetLayeredWindowAttributes", GuiApi.SetLayeredWindowAttributes);
-    Lookup(user, "SystemParametersInfoW", GuiApi.SystemParametersInfoW);
-    Lookup(theme, "DrawThemeParentBackground", GuiApi.DrawThemeParentBackground);
-    Lookup(theme, "SetWindowTheme", GuiApi.SetWindowTheme);
-    Lookup(theme, "OpenThemeData", GuiApi.OpenThemeData);
-    Lookup(theme, "GetThemeSysFont", GuiApi.GetThemeSysFont);
-    Lookup(theme, "DrawThemeBackground", GuiApi.DrawThemeBackground);
-    Lookup(theme, "CloseThemeData", GuiApi.CloseThemeData);
-    Lookup(theme, "DrawThemeText", GuiApi.DrawThemeText);
-    Lookup(theme, "GetThemeBackgroundContentRect", GuiApi.GetThemeBackgroundContentRect);
-    Lookup(theme, "IsThemeBackgroundPartiallyTransparent", GuiApi.IsThemeBackgroundPartiallyTransparent);
-}
-
 ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = 0x23;  // vertical and horizontal redraw, own device context
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
     wc.lpfnWndProc = TWindowsGUIDriver::ClassWndProc;
-    wc.cbWndExtra = DLGWINDOWEXTRA;  // 30: what the dialog manager needs
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // what the dialog manager needs
     wc.hInstance = GetModuleHandleW(nullptr);
     if (withIcon) wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(101));
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
     wc.lpszClassName = name;
     return RegisterClassExW(&wc);
+}
+
+bool Usable(HWND w) { return IsWindowEnabled(w) && IsWindowVisible(w); }
+
+struct ButtonSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindUsableButton(HWND w, LPARAM data) {
+    auto* search = reinterpret_cast<ButtonSearch*>(data);
+    if (GetDlgCtrlID(w) != search->id || !Usable(w) || !TWindowsGUIDriver::GadgetOf(w)) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+// Enter and Escape arrive as a click command of the OK or Cancel id.
+bool IsDialogKeyCommand(WPARAM wparam) {
+    return HIWORD(wparam) == BN_CLICKED && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL);
+}
+
+// The command names the first direct child of the id, or none when the
+// buttons sit in a client window. A disabled or hidden button must not
+// answer: the first usable button of that id among all descendants does, in
+// creation order. Null when there is none.
+HWND UsableButton(HWND window, int id, HWND named) {
+    if (named && Usable(named)) return named;
+    ButtonSearch search{id, nullptr};
+    EnumChildWindows(window, FindUsableButton, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Calls the kept procedure of a taken-over window, or the default one.
@@ -79,23 +72,6 @@ LRESULT PassOn(const Ref<TWindowsGadget>& g, LRESULT r, HWND hwnd, UINT msg, WPA
     return defaultWhenZero ? DefWindowProcW(hwnd, msg, wparam, lparam) : 0;
 }
 }  // namespace
-
-int32_t CurrentModifiers() {
-    int32_t m = 0;
-    if (GetKeyState(VK_SHIFT) < 0) m |= 1;
-    if (GetKeyState(VK_CONTROL) < 0) m |= 2;
-    if (GetKeyState(VK_MENU) < 0) m |= 4;
-    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= 8;
-    return m;
-}
-
-String WindowTextOf(HWND hwnd) {
-    int n = GetWindowTextLengthW(hwnd);
-    if (n <= 0) return String();
-    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
-    int got = GetWindowTextW(hwnd, buf.data(), n + 1);
-    return String::FromCodeUnits(reinterpret_cast<const char16_t*>(buf.data()), got);
-}
 
 // ---- fonts ----
 
@@ -108,11 +84,11 @@ Ref<TWindowsFont> TWindowsFont::Create(const String& name, int32_t size, int32_t
     HDC dc = GetDC(nullptr);
     int height = -MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
     ReleaseDC(nullptr, dc);
-    std::u16string face = name.ToWide();
+    std::wstring face = Wide(name.View());
     HFONT h = CreateFontW(height, 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL, (style & 2) ? TRUE : FALSE,
                           (style & 4) ? TRUE : FALSE, (style & 8) ? TRUE : FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                          reinterpret_cast<const wchar_t*>(face.c_str()));
+                          face.c_str());
     f->handle = reinterpret_cast<intptr_t>(h);
     f->style = style;
     f->size = size;
@@ -122,7 +98,7 @@ Ref<TWindowsFont> TWindowsFont::Create(const String& name, int32_t size, int32_t
         HDC mdc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(mdc, h);
         wchar_t actual[LF_FACESIZE] = {};
-        if (GetTextFaceW(mdc, LF_FACESIZE, actual) > 0) f->name = String(reinterpret_cast<const char16_t*>(actual));
+        if (GetTextFaceW(mdc, LF_FACESIZE, actual) > 0) f->name = String(Utf16(actual));
         SelectObject(mdc, old);
         DeleteDC(mdc);
     }
@@ -144,7 +120,7 @@ Ref<TWindowsFont> TWindowsFont::DefaultFont(double size, int32_t style) {
         Ref<TWindowsFont> f = New<TWindowsFont>();
         f->handle = reinterpret_cast<intptr_t>(CreateFontIndirectW(&lf));
         if (f->handle) {
-            f->name = String(reinterpret_cast<const char16_t*>(lf.lfFaceName));
+            f->name = String(Utf16(lf.lfFaceName));
             f->style = style;
             f->size = size > 0 ? size : 8;
             return f;
@@ -157,14 +133,15 @@ Ref<TWindowsFont> TWindowsFont::DefaultFont(double size, int32_t style) {
 
 TWindowsGUIDriver::TWindowsGUIDriver() {
     OleInitialize(nullptr);
-    INITCOMMONCONTROLSEX icc{8, 0x7FF};
+    constexpr DWORD AllCommonControlClasses = 0x7FF;
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), AllCommonControlClasses};
     InitCommonControlsEx(&icc);
     if (!LoadLibraryW(L"msftedit.dll")) LoadLibraryW(L"riched20.dll");
     DefaultGuiFont = TWindowsFont::DefaultFont(0.0, 0);
     DesktopGadget = New<TWindowsDesktop>();
     KeyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
     MouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
-    SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", 0x80000001, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
+    SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
                                     GetModuleHandleW(nullptr), nullptr);
     if (SharedTooltip) {
         SendMessageW(SharedTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
@@ -215,10 +192,11 @@ Ref<TGuiFont> TWindowsGUIDriver::RequestFont(const Ref<TGuiFont>&) { return {}; 
 Ref<TIconStrip> TWindowsGUIDriver::LoadIconStrip(const Ref<Object>&) { return {}; }
 
 int32_t TWindowsGUIDriver::SetPointer(int32_t shape) {
-    static const WORD cursors[] = {32512, 32513, 32514, 32515, 32516, 32642, 32643,
-                                   32644, 32645, 32646, 32648, 32649, 32650, 32651};
-    WORD id = (shape >= 1 && shape <= 14) ? cursors[shape - 1] : 32512;
-    HCURSOR c = LoadCursorW(nullptr, MAKEINTRESOURCEW(id));
+    static const LPCWSTR cursors[] = {IDC_ARROW,  IDC_IBEAM,  IDC_WAIT,    IDC_CROSS, IDC_UPARROW,
+                                      IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL,
+                                      IDC_NO,     IDC_HAND,   IDC_APPSTARTING, IDC_HELP};
+    constexpr int32_t shapes = sizeof cursors / sizeof cursors[0];
+    HCURSOR c = LoadCursorW(nullptr, (shape >= 1 && shape <= shapes) ? cursors[shape - 1] : IDC_ARROW);
     SetCursor(c);
     CurrentPointer = shape == 0 ? nullptr : c;
     return 0;
@@ -256,18 +234,6 @@ Ref<TGadget> TWindowsGUIDriver::CreateGadget(int32_t cls, const String& text, in
     return g;
 }
 
-void TWindowsGUIDriver::RegisterHwnd(HWND hwnd, TWindowsGadget* gadget) {
-    if (hwnd) HwndMap[hwnd] = Ref<TWindowsGadget>(gadget);
-}
-
-void TWindowsGUIDriver::RemoveHwnd(HWND hwnd) { HwndMap.erase(hwnd); }
-
-Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
-    if (!hwnd) return {};
-    auto it = HwndMap.find(hwnd);
-    return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
-}
-
 const wchar_t* TWindowsGUIDriver::ClassName() {
     if (!WindowClassAtom) WindowClassAtom = RegisterToolkitClass(L"CORVANE_WINDOW_CLASS", true);
     return L"CORVANE_WINDOW_CLASS";
@@ -276,39 +242,6 @@ const wchar_t* TWindowsGUIDriver::ClassName() {
 const wchar_t* TWindowsGUIDriver::DialogClassName() {
     if (!DialogClassAtom) DialogClassAtom = RegisterToolkitClass(L"CORVANE_DIALOG_CLASS", false);
     return L"CORVANE_DIALOG_CLASS";
-}
-
-int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
-    if (!ComctlVersionRead) {
-        ComctlVersionRead = true;
-        if (HMODULE lib = LoadLibraryW(L"comctl32.dll")) {
-            using GetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
-            GetVersionFn fn = nullptr;
-            Lookup(lib, "DllGetVersion", fn);
-            if (fn) {
-                DLLVERSIONINFO info{};
-                info.cbSize = sizeof(info);
-                if (SUCCEEDED(fn(&info))) {
-                    ComctlMajor = info.dwMajorVersion;
-                    ComctlMinor = info.dwMinorVersion;
-                    ComctlBuild = info.dwBuildNumber;
-                }
-            }
-            FreeLibrary(lib);
-        }
-    }
-    if (ComctlMajor >= 6 && ComctlMinor > 0) return 2;
-    if (ComctlMajor >= 6) return 1;
-    return 0;
-}
-
-HANDLE TWindowsGUIDriver::GetThemeHandle(HWND hwnd, const wchar_t* classes) {
-    if (GuiApi.OpenThemeData && CheckCommonControlVersion() != 0) return GuiApi.OpenThemeData(hwnd, classes);
-    return nullptr;
-}
-
-void TWindowsGUIDriver::CloseThemeHandle(HANDLE theme) {
-    if (theme && GuiApi.CloseThemeData) GuiApi.CloseThemeData(theme);
 }
 
 void TWindowsGUIDriver::CreateExplorerStyleGadgets(int32_t flag) { ExplorerTheme = flag != 1 ? 1 : 0; }
@@ -329,181 +262,230 @@ void TWindowsGUIDriver::SystemEmitOSEvent(HWND hwnd, UINT msg, WPARAM wparam, LP
     --EmitDepth;
 }
 
+// Errors raised by hook functions inside the window procedure or the hooks
+// are kept for the pump instead of unwinding through the system's frames.
 LRESULT CALLBACK TWindowsGUIDriver::ClassWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    switch (msg) {
-    case WM_SIZE: {
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (g && g->Class() != KIND_WINDOW) {
-            if (reinterpret_cast<HWND>(g->Query(1)) == hwnd) g->RethinkClient();
-            if (reinterpret_cast<HWND>(g->Query(2)) == hwnd) g->LayoutKids();
-        }
-        break;
-    }
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC: {
-        HWND control = reinterpret_cast<HWND>(lparam);
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        Ref<TWindowsGadget> g = GadgetOf(control);
-        if (!g) break;
-        int32_t cls = g->Class();
-        if (cls == KIND_LABEL || cls == KIND_BUTTON || cls == KIND_SLIDER) {
-            SetBkMode(dc, TRANSPARENT);
-            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
-            if (HBRUSH b = g->CreateControlBrush(control, dc)) return reinterpret_cast<LRESULT>(b);
-            break;
-        }
-        if (cls == KIND_TEXTFIELD || cls == KIND_COMBOBOX) {
-            if (g->_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(g->_textcolor));
-            if (g->_brush) {
-                SetBkColor(dc, static_cast<COLORREF>(g->_backcolor));
-                return reinterpret_cast<LRESULT>(g->_brush);
-            }
-        }
-        break;
-    }
-    case WM_COMMAND:
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
-        Ref<TWindowsGadget> g = lparam ? GadgetOf(reinterpret_cast<HWND>(lparam)) : GadgetOf(hwnd);
-        if (!g && lparam) {
-            Ref<TWindowsGadget> p = GadgetOf(GetParent(reinterpret_cast<HWND>(lparam)));
-            if (p && p->Class() == KIND_TABBER) g = p;
-        }
-        if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
-        LRESULT r = g->OnCommand(msg, wparam);
-        return PassOn(g, r, hwnd, msg, wparam, lparam, false);
-    }
-    case WM_NOTIFY: {
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
-        Ref<TWindowsGadget> g = hdr ? GadgetOf(hdr->hwndFrom) : Ref<TWindowsGadget>();
-        if (!g) break;
-        if (static_cast<int>(hdr->code) == -530 && g->_wstrTooltip) {
-            reinterpret_cast<NMTTDISPINFOW*>(lparam)->lpszText = g->_wstrTooltip;
-        }
-        return g->OnNotify(wparam, lparam);
-    }
-    case WM_SETCURSOR:
-        if (CurrentPointer) {
-            SetCursor(CurrentPointer);
-            return 1;
-        }
-        break;
-    case WM_ACTIVATEAPP:
-        EmitGuiEvent(wparam ? EventAppResume : EventAppSuspend, nullptr);
+    try {
+        return HandleMessage(hwnd, msg, wparam, lparam);
+    } catch (...) {
+        KeepNativeCallbackError();
         return 0;
-    case WM_DRAWITEM: {
-        DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
-        Ref<TWindowsGadget> g = GadgetOf(copy.hwndItem);
-        if (g && g->OnDrawItem(&copy)) return 1;
-        break;
     }
-    case WM_CAPTURECHANGED:
-        CaptureReleased = (reinterpret_cast<HWND>(lparam) == hwnd && EmitDepth == 0) ? 1 : 0;
-        break;
-    case WM_MOUSEWHEEL:
-    case WM_MOUSELEAVE:
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_DEADCHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-    case WM_SYSDEADCHAR:
-    case 0x108: {
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (!g || !g->sensitivity) break;
-        if (msg == WM_MOUSEWHEEL || msg == WM_MOUSELEAVE) {
-            if (g->sensitivity & SENSE_MOUSE) SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
-        } else if (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR || msg == WM_SYSKEYDOWN ||
-                   msg == WM_SYSKEYUP || msg == WM_SYSCHAR) {
-            if ((g->sensitivity & SENSE_KEYS) && !(g->State() & GSTATE_DISABLED))
-                SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
-        }
-        break;
-    }
-    default: break;
-    }
-    Ref<TWindowsGadget> g = GadgetOf(hwnd);
-    if (g) {
-        LRESULT r = g->WndProc(hwnd, msg, wparam, lparam);
-        return PassOn(g, r, hwnd, msg, wparam, lparam, true);
-    }
-    return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 LRESULT CALLBACK TWindowsGUIDriver::KeyboardProc(int code, WPARAM key, LPARAM flags) {
-    if (code >= 0) {
-        if (key == VK_RETURN) {
-            HWND focus = GetFocus();
-            wchar_t cls[16] = {};
-            if (focus && GetClassNameW(focus, cls, 16) > 0 && lstrcmpiW(cls, L"EDIT") == 0) {
-                SetFocus(GetParent(focus));
-            }
-        }
-        Ref<TEvent> ev = FindHotKeyEvent(static_cast<int32_t>(key), CurrentModifiers(),
-                                         reinterpret_cast<intptr_t>(GetForegroundWindow()));
-        if (ev) {
-            Ref<TGadget> src = Cast<TGadget>(ev->source);
-            if (!(src && (src->State() & GSTATE_DISABLED))) {
-                if ((static_cast<uint32_t>(flags) & 0x80000000u) == 0) ev->Emit();
-                return 1;
-            }
-        }
+    try {
+        if (code >= 0 && HandleKey(key, flags)) return 1;
+    } catch (...) {
+        KeepNativeCallbackError();
     }
     return CallNextHookEx(KeyboardHook, code, key, flags);
 }
 
-LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM wmsg, LPARAM info) {
-    UINT msg = static_cast<UINT>(wmsg);
-    if (code >= 0 && msg >= 0x200 && msg <= 0x20A) {
-        MOUSEHOOKSTRUCT* mh = reinterpret_cast<MOUSEHOOKSTRUCT*>(info);
-        POINT pt = mh->pt;
-        HWND hwnd = mh->hwnd;
-        int button = 0;
-        bool down = false;
-        switch (msg) {
-        case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: button = 1; down = true; msg = WM_LBUTTONDOWN; break;
-        case WM_LBUTTONUP: button = 1; break;
-        case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: button = 2; down = true; msg = WM_RBUTTONDOWN; break;
-        case WM_RBUTTONUP: button = 2; break;
-        case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: button = 3; down = true; msg = WM_MBUTTONDOWN; break;
-        case WM_MBUTTONUP: button = 3; break;
-        default: break;
-        }
-        if (button) ButtonDown[button] = down;
-        Ref<TWindowsGadget> g = GadgetOf(hwnd);
-        if (g) {
-            ScreenToClient(hwnd, &pt);
-            if (button && !down && MouseDownGadgets[button - 1]) {
-                Ref<TGadget> dragged = MouseDownGadgets[button - 1];
-                MouseDownGadgets[button - 1] = nullptr;
-                EmitGuiEvent(0x200B, g, button, 0, pt.x, pt.y, dragged);
-            }
-            if (g->sensitivity & SENSE_MOUSE) {
-                WPARAM mods = 0;
-                if (ButtonDown[1]) mods |= 1;
-                if (ButtonDown[2]) mods |= 2;
-                if (GetKeyState(VK_SHIFT) < 0) mods |= 4;
-                if (GetKeyState(VK_CONTROL) < 0) mods |= 8;
-                if (ButtonDown[3]) mods |= 0x10;
-                LPARAM packed = static_cast<LPARAM>(((static_cast<uint32_t>(pt.y) & 0xFFFF) << 16) |
-                                                    (static_cast<uint32_t>(pt.x) & 0xFFFF));
-                if (msg == WM_MOUSEMOVE) {
-                    if (packed != g->_oldcursorlp) {
-                        g->_oldcursorlp = packed;
-                        SystemEmitOSEvent(hwnd, msg, mods, packed, g);
-                    }
-                } else if (button && !down && CaptureReleased) {
-                    EmitGuiEvent(EventMouseUp, g, button);
-                } else if (button) {
-                    SystemEmitOSEvent(hwnd, msg, mods, packed, g);
-                }
-            }
+LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM msg, LPARAM info) {
+    try {
+        if (code >= 0) HandleMouse(static_cast<UINT>(msg), reinterpret_cast<MOUSEHOOKSTRUCT*>(info));
+    } catch (...) {
+        KeepNativeCallbackError();
+    }
+    return CallNextHookEx(MouseHook, code, msg, info);
+}
+
+namespace {
+
+// A handler either answers a message or lets it go on to the gadget's own
+// window procedure.
+struct Answer {
+    bool given;
+    LRESULT value;
+};
+constexpr Answer GoOn{false, 0};
+Answer Give(LRESULT value) { return Answer{true, value}; }
+
+Answer OnSize(HWND hwnd) {
+    if (Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd)) g->OnNativeSize(hwnd);
+    return GoOn;
+}
+
+Answer OnControlColor(HWND control, HDC dc) {
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(control);
+    HBRUSH brush = g ? g->OnControlColor(dc) : nullptr;
+    return brush ? Give(reinterpret_cast<LRESULT>(brush)) : GoOn;
+}
+
+// Control notifications go to the gadget of the control, not to the window
+// that received them.
+LRESULT OnCommandMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    HWND control = reinterpret_cast<HWND>(lparam);
+    if (msg == WM_COMMAND && IsDialogKeyCommand(wparam)) {
+        control = UsableButton(hwnd, LOWORD(wparam), control);
+        if (!control) return 0;  // no button answers the key
+    }
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(control ? control : hwnd);
+    if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    return PassOn(g, g->OnCommand(msg, wparam), hwnd, msg, wparam, lparam, false);
+}
+
+// A tool registered by its handle is asked for by that handle; the asking
+// window is the tooltip.
+void AnswerTooltipText(NMTTDISPINFOW* info) {
+    HWND tool = (info->uFlags & TTF_IDISHWND) ? reinterpret_cast<HWND>(info->hdr.idFrom) : info->hdr.hwndFrom;
+    Ref<TWindowsGadget> owner = TWindowsGUIDriver::GadgetOf(tool);
+    if (owner && owner->_wstrTooltip) info->lpszText = owner->_wstrTooltip;
+}
+
+Answer OnNotifyMessage(WPARAM wparam, LPARAM lparam) {
+    NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
+    if (!hdr) return GoOn;
+    if (hdr->code == TTN_GETDISPINFOW) AnswerTooltipText(reinterpret_cast<NMTTDISPINFOW*>(lparam));
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hdr->hwndFrom);
+    return g ? Give(g->OnNotify(wparam, lparam)) : GoOn;
+}
+
+Answer OnSetCursor() {
+    if (!CurrentPointer) return GoOn;
+    SetCursor(CurrentPointer);
+    return Give(TRUE);
+}
+
+Answer OnActivateApp(WPARAM active) {
+    EmitGuiEvent(active ? EventAppResume : EventAppSuspend, nullptr);
+    return Give(0);
+}
+
+Answer OnDrawItemMessage(LPARAM lparam) {
+    DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(copy.hwndItem);
+    return (g && g->OnDrawItem(&copy)) ? Give(TRUE) : GoOn;
+}
+
+Answer OnCaptureChanged(HWND hwnd, LPARAM newCapture) {
+    CaptureReleased = (reinterpret_cast<HWND>(newCapture) == hwnd && EmitDepth == 0) ? 1 : 0;
+    return GoOn;
+}
+
+// Wheel and leave messages of mouse-sensitive gadgets, and key messages of
+// key-sensitive enabled ones, are reported; the control still gets them.
+Answer OnSensedInput(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int32_t sense) {
+    Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd);
+    if (!g || !(g->sensitivity & sense)) return GoOn;
+    if (sense == SENSE_KEYS && (g->State() & GSTATE_DISABLED)) return GoOn;
+    TWindowsGUIDriver::SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
+    return GoOn;
+}
+
+Answer RouteMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+    case WM_SIZE: return OnSize(hwnd);
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: return OnControlColor(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam));
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL: return Give(OnCommandMessage(hwnd, msg, wparam, lparam));
+    case WM_NOTIFY: return OnNotifyMessage(wparam, lparam);
+    case WM_SETCURSOR: return OnSetCursor();
+    case WM_ACTIVATEAPP: return OnActivateApp(wparam);
+    case WM_DRAWITEM: return OnDrawItemMessage(lparam);
+    case WM_CAPTURECHANGED: return OnCaptureChanged(hwnd, lparam);
+    case WM_MOUSEWHEEL:
+    case WM_MOUSELEAVE: return OnSensedInput(hwnd, msg, wparam, lparam, SENSE_MOUSE);
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR: return OnSensedInput(hwnd, msg, wparam, lparam, SENSE_KEYS);
+    default: return GoOn;
+    }
+}
+
+}  // namespace
+
+LRESULT TWindowsGUIDriver::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Answer answer = RouteMessage(hwnd, msg, wparam, lparam);
+    if (answer.given) return answer.value;
+    Ref<TWindowsGadget> g = GadgetOf(hwnd);
+    if (!g) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    return PassOn(g, g->WndProc(hwnd, msg, wparam, lparam), hwnd, msg, wparam, lparam, true);
+}
+
+bool TWindowsGUIDriver::HandleKey(WPARAM key, LPARAM flags) {
+    if (key == VK_RETURN) {
+        HWND focus = GetFocus();
+        wchar_t cls[16] = {};
+        if (focus && GetClassNameW(focus, cls, 16) > 0 && lstrcmpiW(cls, L"EDIT") == 0) {
+            SetFocus(GetParent(focus));
         }
     }
-    return CallNextHookEx(MouseHook, code, wmsg, info);
+    Ref<TEvent> ev = FindHotKeyEvent(static_cast<int32_t>(key), CurrentModifiers(),
+                                     reinterpret_cast<intptr_t>(GetForegroundWindow()));
+    if (!ev) return false;
+    Ref<TGadget> src = Cast<TGadget>(ev->source);
+    if (src && (src->State() & GSTATE_DISABLED)) return false;
+    constexpr uint32_t KeyReleased = 0x80000000u;  // the hook's transition bit
+    if ((static_cast<uint32_t>(flags) & KeyReleased) == 0) ev->Emit();
+    return true;
+}
+
+namespace {
+
+// Button 1 left, 2 right, 3 middle, 0 for a message of none; a double click
+// counts as a press and becomes the press message.
+int MouseButtonOf(UINT& msg, bool& down) {
+    down = false;
+    switch (msg) {
+    case WM_LBUTTONDBLCLK: msg = WM_LBUTTONDOWN; [[fallthrough]];
+    case WM_LBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_LBUTTONUP: return 1;
+    case WM_RBUTTONDBLCLK: msg = WM_RBUTTONDOWN; [[fallthrough]];
+    case WM_RBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_RBUTTONUP: return 2;
+    case WM_MBUTTONDBLCLK: msg = WM_MBUTTONDOWN; [[fallthrough]];
+    case WM_MBUTTONDOWN: down = true; [[fallthrough]];
+    case WM_MBUTTONUP: return 3;
+    default: return 0;
+    }
+}
+
+// The native mouse message's key word, from the tracked buttons.
+WPARAM HeldButtonsAndKeys() {
+    WPARAM held = 0;
+    if (ButtonDown[1]) held |= MK_LBUTTON;
+    if (ButtonDown[2]) held |= MK_RBUTTON;
+    if (GetKeyState(VK_SHIFT) < 0) held |= MK_SHIFT;
+    if (GetKeyState(VK_CONTROL) < 0) held |= MK_CONTROL;
+    if (ButtonDown[3]) held |= MK_MBUTTON;
+    return held;
+}
+
+}  // namespace
+
+void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
+    if (msg < WM_MOUSEFIRST || msg > WM_MOUSEWHEEL) return;
+    bool down;
+    int button = MouseButtonOf(msg, down);
+    if (button) ButtonDown[button] = down;
+    Ref<TWindowsGadget> g = GadgetOf(mh->hwnd);
+    if (!g) return;
+    POINT pt = mh->pt;
+    ScreenToClient(mh->hwnd, &pt);
+    if (button && !down && MouseDownGadgets[button - 1]) {
+        Ref<TGadget> dragged = MouseDownGadgets[button - 1];
+        MouseDownGadgets[button - 1] = nullptr;
+        EmitGuiEvent(EventGadgetDrop, g, button, 0, pt.x, pt.y, dragged);
+    }
+    if (!(g->sensitivity & SENSE_MOUSE)) return;
+    LPARAM packed = MAKELPARAM(pt.x & 0xFFFF, pt.y & 0xFFFF);
+    if (msg == WM_MOUSEMOVE) {
+        if (packed == g->_oldcursorlp) return;  // the same client point again
+        g->_oldcursorlp = packed;
+        SystemEmitOSEvent(mh->hwnd, msg, HeldButtonsAndKeys(), packed, g);
+    } else if (button && !down && CaptureReleased) {
+        EmitGuiEvent(EventMouseUp, g, button);
+    } else if (button) {
+        SystemEmitOSEvent(mh->hwnd, msg, HeldButtonsAndKeys(), packed, g);
+    }
 }
 
 void InitWin32Gui() {
@@ -512,6 +494,7 @@ void InitWin32Gui() {
     done = true;
     InitGadgets();
     InitSystemDriver();
+    DeclareDpiAwareness();
     LoadOptionalFunctions();
     ForceNoComposite = TWindowsGUIDriver::CheckCommonControlVersion() < 2 ? 1 : 0;
     GuiDriver = New<TWindowsGUIDriver>();

@@ -1,10 +1,10 @@
 // The base of every native gadget: binding to its window, events, focus,
 // visibility, text, fonts, tooltips and batched resizing.
 #include "event/Event.h"
-#include "gui/win32/WindowsGui.h"
+#include "event/win32/Win32SystemDriver.h"
+#include "gui/win32/WindowsGadgets.h"
 
 TWindowsGadget::~TWindowsGadget() {
-    if (_brush) DeleteObject(_brush);
     delete[] _wstrTooltip;
 }
 
@@ -29,7 +29,7 @@ int32_t TWindowsGadget::SetupToolTips() {
         TWindowsGUIDriver::RemoveHwnd(_tooltips);
         DestroyWindow(_tooltips);
     }
-    _tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 1, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    _tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, _hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (_tooltips) {
         SendMessageW(_tooltips, TTM_SETMAXTIPWIDTH, 0, 300);
@@ -53,13 +53,26 @@ HBRUSH TWindowsGadget::CreateControlBrush(HWND, HDC) {
     // A control over a coloured parent paints in the parent's colour.
     for (Ref<TGadget> p = parent; p; p = p->parent) {
         Ref<TWindowsGadget> wp = Cast<TWindowsGadget>(p);
-        if (wp && wp->_brush) return wp->_brush;
+        if (wp && wp->_brush) return wp->_brush.Get();
     }
     return GetSysColorBrush(COLOR_BTNFACE);
 }
 
+void TWindowsGadget::OnNativeSize(HWND hwnd) {
+    if (reinterpret_cast<HWND>(Query(1)) == hwnd) RethinkClient();
+    if (reinterpret_cast<HWND>(Query(2)) == hwnd) LayoutKids();
+}
+
+HBRUSH TWindowsGadget::OnControlColor(HDC) { return nullptr; }
+
+HBRUSH TWindowsGadget::PaintTransparent(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    if (_textcolor != -1) ::SetTextColor(dc, static_cast<COLORREF>(_textcolor));
+    return CreateControlBrush(_hwnd, dc);
+}
+
 int32_t TWindowsGadget::DrawBackground(HDC dc, const RECT& rect) {
-    FillRect(dc, &rect, _brush ? _brush : GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(dc, &rect, _brush ? _brush.Get() : GetSysColorBrush(COLOR_BTNFACE));
     return 1;
 }
 
@@ -101,6 +114,11 @@ void TWindowsGadget::MoveNow(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t
 }
 
 int32_t TWindowsGadget::QueueResize(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
+    int32_t dpi = DpiOf(hwnd);
+    x = ToDevice(x, dpi);
+    y = ToDevice(y, dpi);
+    w = ToDevice(w, dpi);
+    h = ToDevice(h, dpi);
     Ref<TWindowsGadget> p = Cast<TWindowsGadget>(parent);
     if (p && GetParent(hwnd) == reinterpret_cast<HWND>(p->Query(2)) && p->hdwpStruct) {
         UINT flags = SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE;
@@ -160,9 +178,8 @@ int32_t TWindowsGadget::EndDoubleBuffer() {
 }
 
 int32_t TWindowsGadget::SetColor(int32_t r, int32_t g, int32_t b) {
-    if (_brush) DeleteObject(_brush);
     _backcolor = (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
-    _brush = CreateSolidBrush(static_cast<COLORREF>(_backcolor));
+    _brush.Reset(CreateSolidBrush(static_cast<COLORREF>(_backcolor)));
     Activate(ACT_REDRAW);
     return 0;
 }
@@ -228,22 +245,21 @@ int32_t TWindowsGadget::LayoutKids() {
     return 0;
 }
 
-int32_t TWindowsGadget::ClientWidth() {
-    RECT r{xpos, ypos, xpos + width, ypos + height};
+// The client size that the native frame (a client edge, say) leaves of the
+// gadget's rectangle.
+SIZE TWindowsGadget::ClientSize() {
+    int32_t dpi = DpiOf(_hwnd);
+    RECT r{ToDevice(xpos, dpi), ToDevice(ypos, dpi), ToDevice(xpos + width, dpi), ToDevice(ypos + height, dpi)};
     if (_hwnd) SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r.right - r.left;
+    return SIZE{FromDevice(r.right - r.left, dpi), FromDevice(r.bottom - r.top, dpi)};
 }
 
-int32_t TWindowsGadget::ClientHeight() {
-    RECT r{xpos, ypos, xpos + width, ypos + height};
-    if (_hwnd) SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r.bottom - r.top;
-}
+int32_t TWindowsGadget::ClientWidth() { return ClientSize().cx; }
+int32_t TWindowsGadget::ClientHeight() { return ClientSize().cy; }
 
 int32_t TWindowsGadget::SetText(const String& text) {
     DeSensitize();
-    std::u16string w = text.ToWide();
-    SetWindowTextW(_hwnd, reinterpret_cast<const wchar_t*>(w.c_str()));
+    SetWindowTextW(_hwnd, Wide(text.View()).c_str());
     Sensitize();
     return 0;
 }
@@ -277,7 +293,7 @@ void TWindowsGadget::FillToolInfo(TOOLINFOW& ti) {
     // The original tool description, understood by every version: 44 bytes
     // in 32-bit builds, larger with 64-bit pointers.
     ti.cbSize = TTTOOLINFOW_V1_SIZE;
-    ti.uFlags = 0x111;  // id is a handle, subclass, transparent
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS | TTF_TRANSPARENT;
     ti.hwnd = GetParent(_hwnd);
     ti.uId = reinterpret_cast<UINT_PTR>(_hwnd);
     ti.lpszText = LPSTR_TEXTCALLBACKW;
@@ -313,7 +329,7 @@ int32_t TWindowsGadget::SetTooltip(const String& text) {
 
 String TWindowsGadget::GetTooltip() {
     if (!_wstrTooltip) return String();
-    return String(reinterpret_cast<const char16_t*>(_wstrTooltip));
+    return String(Utf16(_wstrTooltip));
 }
 
 int32_t TWindowsGadget::State() {
@@ -354,17 +370,23 @@ int32_t TWindowsGadget::Free() {
     if (_hwnd) {
         HWND h = _hwnd;
         DeSensitize();
+        // The kept procedure still serves the destruction messages.
         DestroyWindow(h);
         TWindowsGUIDriver::RemoveHwnd(h);
+        ForgetHoveredWindow(h);
     }
-    if (_hwndclient) TWindowsGUIDriver::RemoveHwnd(_hwndclient);
-    if (_hbrush) DeleteObject(_hbrush);
-    if (_hbitmap) DeleteObject(_hbitmap);
-    if (_bitmap) DeleteObject(_bitmap);
-    if (_iconBitmap) DeleteObject(_iconBitmap);
-    if (_brush) DeleteObject(_brush);
-    _hbrush = _brush = nullptr;
-    _hbitmap = _bitmap = _iconBitmap = nullptr;
+    if (_hwndclient) {
+        TWindowsGUIDriver::RemoveHwnd(_hwndclient);
+        ForgetHoveredWindow(_hwndclient);
+    }
+    // A freed gadget acts on no window: its handles may be reused.
+    _hwnd = _hwndclient = nullptr;
+    _proc = nullptr;
+    _hbrush.Reset();
+    _hbitmap.Reset();
+    _bitmap.Reset();
+    _iconBitmap.Reset();
+    _brush.Reset();
     TWindowsGUIDriver::CloseThemeHandle(_hTheme);
     _hTheme = nullptr;
     _font = nullptr;
@@ -379,20 +401,13 @@ TWindowsDesktop::TWindowsDesktop() {
     _hwnd = GetDesktopWindow();
     TWindowsGUIDriver::RegisterHwnd(_hwnd, this);
     // The desktop's window procedure belongs to another process: not taken over.
-    RECT r;
-    GetClientRect(_hwnd, &r);
-    SetRect(0, 0, r.right - r.left, r.bottom - r.top);
+    SetRect(0, 0, ClientWidth(), ClientHeight());
     LockLayout();
 }
 
-int32_t TWindowsDesktop::ClientWidth() {
+SIZE TWindowsDesktop::ClientSize() {
     RECT r;
     GetClientRect(_hwnd, &r);
-    return r.right - r.left;
-}
-
-int32_t TWindowsDesktop::ClientHeight() {
-    RECT r;
-    GetClientRect(_hwnd, &r);
-    return r.bottom - r.top;
+    int32_t dpi = DpiOf(nullptr);
+    return SIZE{FromDevice(r.right - r.left, dpi), FromDevice(r.bottom - r.top, dpi)};
 }

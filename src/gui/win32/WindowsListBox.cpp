@@ -2,11 +2,12 @@
 // at once the control has finished them (DeferredSelect), so one user action
 // gives one event; program changes keep _selected in step and emit nothing.
 #include "event/Event.h"
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
 Ref<TWindowsListBox> TWindowsListBox::Create(const Ref<TGadget>& group, int32_t st) {
     style = st;
-    DWORD ws = 0x44014049;
+    DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_NOCOLUMNHEADER | LVS_SHAREIMAGELISTS |
+               LVS_SHOWSELALWAYS | LVS_REPORT;
     if (!(st & LISTSTYLE_MULTISELECT)) ws |= LVS_SINGLESEL;
     HWND parentHwnd = group ? reinterpret_cast<HWND>(group->Query(2)) : nullptr;
     HWND h = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", ws, 0, 0, 20, 20, parentHwnd, nullptr,
@@ -14,7 +15,7 @@ Ref<TWindowsListBox> TWindowsListBox::Create(const Ref<TGadget>& group, int32_t 
     LVCOLUMNW col{};
     SendMessageW(h, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&col));
     DWORD ex = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
-    if (TWindowsGUIDriver::CheckCommonControlVersion() != 0) ex |= 0x10000;  // double buffering
+    if (TWindowsGUIDriver::CheckCommonControlVersion() != 0) ex |= LVS_EX_DOUBLEBUFFER;
     SendMessageW(h, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
     Register(KIND_LISTBOX, h, nullptr, 0);
     if (ExplorerTheme == 1) UseExplorerTheme();
@@ -36,11 +37,11 @@ int32_t TWindowsListBox::ListItemState(int32_t index) {
 
 int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const String&, int32_t icon,
                                         const Ref<Object>&) {
-    std::u16string w = text.ToWide();
+    std::wstring w = Wide(text.View());
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = index;
-    item.pszText = reinterpret_cast<wchar_t*>(w.data());
+    item.pszText = w.data();
     item.iImage = icon;
     DeSensitize();
     SendMessageW(_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
@@ -127,8 +128,8 @@ int32_t TWindowsListBox::SetTextColor(int32_t r, int32_t g, int32_t b) {
 
 LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
     NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
-    switch (static_cast<int>(hdr->code)) {
-    case -158: {  // info tip request
+    switch (hdr->code) {
+    case LVN_GETINFOTIPW: {
         NMLVGETINFOTIPW* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lparam);
         if (tip->iItem >= 0 && tip->iItem < ItemCount() && tip->pszText && tip->cchTextMax > 0) {
             String t = ItemTip(tip->iItem);
@@ -138,17 +139,17 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         }
         return 0;
     }
-    case -101: {  // item changed
+    case LVN_ITEMCHANGED: {
         NMLISTVIEW* lv = reinterpret_cast<NMLISTVIEW*>(lparam);
         if (lv->uChanged & LVIF_STATE) PostMessageW(_hwnd, DeferredSelect, 0, 0);
         return 0;
     }
-    case -3: {  // double click
+    case NM_DBLCLK: {
         int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
         if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
         return 0;
     }
-    case -2: {  // click
+    case NM_CLICK: {
         int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
         if (row == -1 && _selected != -1) {
             _selected = -1;
@@ -156,12 +157,12 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         }
         return 0;
     }
-    case -5: {  // right click
+    case NM_RCLICK: {
         int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
         if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetMenu, row, 0, 0, 0, ItemExtra(row));
         return 0;
     }
-    case -104: return 1;  // delete all: no per-row notifications
+    case LVN_DELETEALLITEMS: return 1;  // no per-row notifications follow
     default: return 0;
     }
 }

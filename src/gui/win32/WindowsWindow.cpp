@@ -1,8 +1,8 @@
 // Top-level and owned windows: native styles from the window flags, screen
 // rectangles, size limits, status bar, menus and the window events.
-#include "gui/win32/WindowsGui.h"
+#include "gui/win32/WindowsGadgets.h"
 
-#include <shellapi.h>
+#include <algorithm>
 
 #include "event/Event.h"
 
@@ -30,16 +30,16 @@ void TWindowsMenu::Build(HMENU into) {
     for (Ref<Object> o : *copy) {
         Ref<TWindowsMenu> m = Cast<TWindowsMenu>(o);
         if (!m) continue;
-        std::u16string w = m->text.ToWide();
+        std::wstring w = Wide(m->text.View());
         if (m->kids->Count() > 0) {
             HMENU sub = CreatePopupMenu();
             m->Build(sub);
             AppendMenuW(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
-                        reinterpret_cast<const wchar_t*>(w.c_str()));
+                        w.c_str());
         } else if (m->text.IsEmpty()) {
             AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(into, MF_STRING, m->id, reinterpret_cast<const wchar_t*>(w.c_str()));
+            AppendMenuW(into, MF_STRING, m->id, w.c_str());
         }
     }
 }
@@ -49,25 +49,25 @@ void TWindowsMenu::Build(HMENU into) {
 Ref<TWindowsWindow> TWindowsWindow::Create(const Ref<TGadget>& group, int32_t style) {
     const wchar_t* cls = TWindowsGUIDriver::ClassName();
     _style = style;
-    _wstyle = 0x16000000;
+    _wstyle = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     HWND parentHwnd = group ? reinterpret_cast<HWND>(group->Query(1)) : nullptr;
     bool desktopGroup = !group || group->Class() == KIND_DESKTOP;
     if (style & WINSTYLE_TITLEBAR) {
-        _wstyle |= 0x80000;
-        if (style & WINSTYLE_RESIZABLE) _wstyle |= 0x30000;
+        _wstyle |= WS_SYSMENU;
+        if (style & WINSTYLE_RESIZABLE) _wstyle |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
         if (!desktopGroup && !(style & WINSTYLE_TOOL)) {
             cls = TWindowsGUIDriver::DialogClassName();
-            _xstyle |= 1;
+            _xstyle |= WS_EX_DLGMODALFRAME;
         }
     } else {
-        _wstyle |= 0x80000000;
+        _wstyle |= WS_POPUP;
     }
-    if (style & WINSTYLE_RESIZABLE) _wstyle |= 0x40000;
+    if (style & WINSTYLE_RESIZABLE) _wstyle |= WS_THICKFRAME;
     if (style & WINSTYLE_MENU) {
         _hmenu = CreateMenu();
         AppendMenuW(_hmenu, MF_STRING, 0, L"");
     }
-    if (style & WINSTYLE_TOOL) _xstyle |= 0x80;
+    if (style & WINSTYLE_TOOL) _xstyle |= WS_EX_TOOLWINDOW;
     if (style & WINSTYLE_HIDDEN) _wstyle &= ~static_cast<DWORD>(WS_VISIBLE);
     // An owned window's owner is the group's window; the desktop owns nothing.
     if (desktopGroup) parentHwnd = nullptr;
@@ -75,10 +75,12 @@ Ref<TWindowsWindow> TWindowsWindow::Create(const Ref<TGadget>& group, int32_t st
                                 GetModuleHandleW(nullptr), nullptr);
     HWND client = nullptr;
     if (style & WINSTYLE_STATUS) {
-        _status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", 0x50000000, 0, 0, 0, 0, hwnd, nullptr,
+        _status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
-        client = CreateWindowExW(0, TWindowsGUIDriver::ClassName(), L"", 0x56000000, 0, 0, 0, 0, hwnd, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+        // A control parent, so that the dialog keys (Tab, Enter, Escape)
+        // find the controls inside it.
+        client = CreateWindowExW(WS_EX_CONTROLPARENT, TWindowsGUIDriver::ClassName(), L"",
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowPos(_status, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     Register(KIND_WINDOW, hwnd, client, 0);
@@ -94,6 +96,7 @@ int32_t TWindowsWindow::StatusHeight() {
     return r.bottom - r.top;
 }
 
+// In device pixels, like the status bar's height it adds.
 int32_t TWindowsWindow::ConvertToContainerDimensions(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
     if (!(_style & WINSTYLE_CLIENTCOORDS)) return 0;
     h += StatusHeight();
@@ -108,9 +111,18 @@ int32_t TWindowsWindow::ConvertToContainerDimensions(int32_t& x, int32_t& y, int
     return 1;
 }
 
-int32_t TWindowsWindow::Rethink() {
-    int32_t x = xpos, y = ypos, w = width, h = height;
+void TWindowsWindow::DeviceRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
+    int32_t dpi = DpiOf(_hwnd);
+    x = ToDevice(xpos, dpi);
+    y = ToDevice(ypos, dpi);
+    w = ToDevice(width, dpi);
+    h = ToDevice(height, dpi);
     ConvertToContainerDimensions(x, y, w, h);
+}
+
+int32_t TWindowsWindow::Rethink() {
+    int32_t x, y, w, h;
+    DeviceRect(x, y, w, h);
     int32_t saved = _suppressresizeevents;
     _suppressresizeevents = 1;
     MoveWindow(_hwnd, x, y, w, h, TRUE);
@@ -119,23 +131,26 @@ int32_t TWindowsWindow::Rethink() {
 }
 
 int32_t TWindowsWindow::RethinkClient() {
-    if (_hwndclient) MoveWindow(_hwndclient, 0, 0, ClientWidth(), ClientHeight(), FALSE);
+    if (!_hwndclient) return 0;
+    RECT r{};
+    GetClientRect(_hwnd, &r);
+    MoveWindow(_hwndclient, 0, 0, r.right - r.left, std::max<int32_t>(r.bottom - r.top - StatusHeight(), 0), FALSE);
     return 0;
 }
 
 int32_t TWindowsWindow::ClientWidth() {
     if (_style & WINSTYLE_CLIENTCOORDS) return width;
-    int32_t x = xpos, y = ypos, w = width, h = height;
-    ConvertToContainerDimensions(x, y, w, h);
+    int32_t x, y, w, h;
+    DeviceRect(x, y, w, h);
     RECT r{x, y, x + w, y + h};
     SendMessageW(_hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return std::max<int32_t>(r.right - r.left, 0);
+    return std::max<int32_t>(FromDevice(r.right - r.left, DpiOf(_hwnd)), 0);
 }
 
 int32_t TWindowsWindow::ClientHeight() {
     RECT r{};
     GetClientRect(_hwnd, &r);
-    return r.bottom - r.top - StatusHeight();
+    return FromDevice(r.bottom - r.top - StatusHeight(), DpiOf(_hwnd));
 }
 
 int32_t TWindowsWindow::State() {
@@ -146,7 +161,8 @@ int32_t TWindowsWindow::State() {
 }
 
 BOOL CALLBACK TWindowsWindow::EnumChildProc(HWND hwnd, LPARAM result) {
-    if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP) {
+    // A hidden or disabled control cannot take the focus.
+    if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
         *reinterpret_cast<HWND*>(result) = hwnd;
         return FALSE;
     }
@@ -204,7 +220,7 @@ int32_t TWindowsWindow::SetMaximumSize(int32_t w, int32_t h) {
 int32_t TWindowsWindow::SetStatus(const String& text) {
     if (!_status) return 0;
     String t = (_style & WINSTYLE_RESIZABLE) ? text + "  " : text;
-    std::u16string w = t.ToWide();
+    std::wstring w = Wide(t.View());
     SendMessageW(_status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(w.c_str()));
     return 0;
 }
@@ -292,97 +308,132 @@ void TWindowsWindow::ReadRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h) {
         w = r.right - r.left;
         h = r.bottom - r.top;
     }
+    int32_t dpi = DpiOf(_hwnd);
+    x = FromDevice(x, dpi);
+    y = FromDevice(y, dpi);
+    w = FromDevice(w, dpi);
+    h = FromDevice(h, dpi);
 }
 
+// Returning 0 lets the default processing run afterwards. Size, move, size
+// limit and scale messages count only for the window itself, not for its
+// client window.
 LRESULT TWindowsWindow::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    bool own = hwnd == _hwnd;
     switch (msg) {
-    case WM_ERASEBKGND: {
-        if (!_brush) return 0;
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        RECT r;
-        if (!GetUpdateRect(hwnd, &r, FALSE)) GetClipBox(dc, &r);
-        FillRect(dc, &r, _brush);
-        return 1;
-    }
-    case WM_SIZE: {
-        if (hwnd != _hwnd) return 0;
-        if (_status) SendMessageW(_status, WM_SIZE, wparam, lparam);
-        if (wparam == SIZE_MINIMIZED) return 0;
-        int32_t x, y, w, h;
-        ReadRect(x, y, w, h);
-        bool moved = x != xpos || y != ypos;
-        bool resized = w != width || h != height;
-        if (resized) SetRect(x, y, w, h);
-        RethinkClient();
-        LayoutKids();
-        if (!_suppressresizeevents) {
-            if (moved) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
-            if (resized) PostGuiEvent(EventWindowSize, 0, 0, w, h, {});
-        }
-        return 0;
-    }
-    case WM_MOVE: {
-        if (hwnd != _hwnd || IsZoomed(hwnd) || IsIconic(hwnd)) return 0;
-        int32_t x, y, w, h;
-        ReadRect(x, y, w, h);
-        SetRect(x, y, width, height);
-        if (!_suppressresizeevents) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
-        return 0;
-    }
-    case WM_GETMINMAXINFO: {
-        if (hwnd != _hwnd || !lparam) return 0;
-        MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(lparam);
-        int32_t x = 0, y = 0, w = _minwidth, h = _minheight;
-        ConvertToContainerDimensions(x, y, w, h);
-        mm->ptMinTrackSize = POINT{w, h};
-        if (_maxwidth >= _minwidth && _maxheight >= _minheight) {
-            x = y = 0;
-            w = _maxwidth;
-            h = _maxheight;
-            ConvertToContainerDimensions(x, y, w, h);
-            mm->ptMaxTrackSize = POINT{w, h};
-        }
-        return 0;
-    }
-    case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_ACTIVE || LOWORD(wparam) == WA_CLICKACTIVE) {
-            ActiveWindow = Ref<TWindowsWindow>(this);
-            PostGuiEvent(EventWindowActivate, 0, 0, 0, 0, {});
-        }
-        return 0;
-    case WM_CLOSE:
-        PostGuiEvent(EventWindowClose, 0, 0, 0, 0, {});
-        return 1;
-    case WM_DROPFILES: {
-        HDROP drop = reinterpret_cast<HDROP>(wparam);
-        POINT pt{};
-        DragQueryPoint(drop, &pt);
-        UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < n; ++i) {
-            wchar_t path[261] = {};
-            UINT len = DragQueryFileW(drop, i, path, 261);
-            if (len > 260) len = 260;
-            PostGuiEvent(EventWindowAccept, 0, 0, pt.x, pt.y,
-                         String::FromCodeUnits(reinterpret_cast<const char16_t*>(path), static_cast<int32_t>(len)));
-        }
-        DragFinish(drop);
-        return 0;
-    }
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE: {
-        if (ForceNoComposite) return 0;
-        LONG_PTR xs = GetWindowLongPtrW(_hwnd, GWL_EXSTYLE);
-        if (msg == WM_ENTERSIZEMOVE && !(xs & (WS_EX_LAYERED | WS_EX_COMPOSITED))) {
-            StartDoubleBuffer();
-            SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs | WS_EX_COMPOSITED);
-        } else if (msg == WM_EXITSIZEMOVE && (xs & WS_EX_COMPOSITED) && !(xs & WS_EX_LAYERED)) {
-            SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs & ~WS_EX_COMPOSITED);
-            EndDoubleBuffer();
-        }
-        return 0;
-    }
+    case WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<HDC>(wparam));
+    case WM_SIZE: return own ? OnSizeMessage(wparam, lparam) : 0;
+    case WM_MOVE: return own ? OnMoveMessage() : 0;
+    case WM_GETMINMAXINFO: return own ? OnSizeLimits(reinterpret_cast<MINMAXINFO*>(lparam)) : 0;
+    case WM_DPICHANGED: return own ? OnScaleChanged(*reinterpret_cast<const RECT*>(lparam)) : 0;
+    case WM_ACTIVATE: return OnActivateMessage(LOWORD(wparam));
+    case WM_CLOSE: return OnCloseMessage();
+    case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wparam));
+    case WM_ENTERSIZEMOVE: return OnSizeMoveLoop(true);
+    case WM_EXITSIZEMOVE: return OnSizeMoveLoop(false);
     default: return 0;
     }
+}
+
+LRESULT TWindowsWindow::OnEraseBackground(HWND hwnd, HDC dc) {
+    if (!_brush) return 0;
+    RECT r;
+    if (!GetUpdateRect(hwnd, &r, FALSE)) GetClipBox(dc, &r);
+    FillRect(dc, &r, _brush.Get());
+    return 1;
+}
+
+LRESULT TWindowsWindow::OnSizeMessage(WPARAM kind, LPARAM size) {
+    if (_status) SendMessageW(_status, WM_SIZE, kind, size);
+    if (kind == SIZE_MINIMIZED) return 0;
+    int32_t x, y, w, h;
+    ReadRect(x, y, w, h);
+    bool moved = x != xpos || y != ypos;
+    bool resized = w != width || h != height;
+    if (resized) SetRect(x, y, w, h);
+    RethinkClient();
+    LayoutKids();
+    if (!_suppressresizeevents) {
+        if (moved) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
+        if (resized) PostGuiEvent(EventWindowSize, 0, 0, w, h, {});
+    }
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnMoveMessage() {
+    if (IsZoomed(_hwnd) || IsIconic(_hwnd)) return 0;
+    int32_t x, y, w, h;
+    ReadRect(x, y, w, h);
+    SetRect(x, y, width, height);
+    if (!_suppressresizeevents) PostGuiEvent(EventWindowMove, 0, 0, x, y, {});
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnSizeLimits(MINMAXINFO* limits) {
+    if (!limits) return 0;
+    int32_t dpi = DpiOf(_hwnd);
+    int32_t x = 0, y = 0, w = ToDevice(_minwidth, dpi), h = ToDevice(_minheight, dpi);
+    ConvertToContainerDimensions(x, y, w, h);
+    limits->ptMinTrackSize = POINT{w, h};
+    if (_maxwidth >= _minwidth && _maxheight >= _minheight) {
+        x = y = 0;
+        w = ToDevice(_maxwidth, dpi);
+        h = ToDevice(_maxheight, dpi);
+        ConvertToContainerDimensions(x, y, w, h);
+        limits->ptMaxTrackSize = POINT{w, h};
+    }
+    return 0;
+}
+
+// Moved to a screen of another scale: take the size the system suggests;
+// the size message then lays the kids out at the new scale.
+LRESULT TWindowsWindow::OnScaleChanged(const RECT& suggested) {
+    SetWindowPos(_hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
+LRESULT TWindowsWindow::OnActivateMessage(WORD how) {
+    if (how == WA_ACTIVE || how == WA_CLICKACTIVE) {
+        ActiveWindow = Ref<TWindowsWindow>(this);
+        PostGuiEvent(EventWindowActivate, 0, 0, 0, 0, {});
+    }
+    return 0;
+}
+
+// Closing is the application's decision: the window stays.
+LRESULT TWindowsWindow::OnCloseMessage() {
+    PostGuiEvent(EventWindowClose, 0, 0, 0, 0, {});
+    return 1;
+}
+
+LRESULT TWindowsWindow::OnDropFiles(HDROP drop) {
+    constexpr UINT CountQuery = 0xFFFFFFFF;
+    POINT pt{};
+    DragQueryPoint(drop, &pt);
+    UINT n = DragQueryFileW(drop, CountQuery, nullptr, 0);
+    for (UINT i = 0; i < n; ++i) {
+        wchar_t path[MAX_PATH + 1] = {};
+        UINT len = std::min<UINT>(DragQueryFileW(drop, i, path, MAX_PATH + 1), MAX_PATH);
+        PostGuiEvent(EventWindowAccept, 0, 0, pt.x, pt.y, String(Utf16(path, len)));
+    }
+    DragFinish(drop);
+    return 0;
+}
+
+// While the user drags the frame, a window that is neither layered nor
+// composited draws its kids double-buffered.
+LRESULT TWindowsWindow::OnSizeMoveLoop(bool entering) {
+    if (ForceNoComposite) return 0;
+    LONG_PTR xs = GetWindowLongPtrW(_hwnd, GWL_EXSTYLE);
+    if (entering && !(xs & (WS_EX_LAYERED | WS_EX_COMPOSITED))) {
+        StartDoubleBuffer();
+        SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs | WS_EX_COMPOSITED);
+    } else if (!entering && (xs & WS_EX_COMPOSITED) && !(xs & WS_EX_LAYERED)) {
+        SetWindowLongPtrW(_hwnd, GWL_EXSTYLE, xs & ~WS_EX_COMPOSITED);
+        EndDoubleBuffer();
+    }
+    return 0;
 }
 
 int32_t TWindowsWindow::Free() {
@@ -393,6 +444,7 @@ int32_t TWindowsWindow::Free() {
         _menu = nullptr;
     }
     TWindowsGadget::Free();
-    _hmenu = nullptr;  // destroyed with its window
+    _hmenu = nullptr;  // destroyed with its window, like the status bar
+    _status = nullptr;
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -80,28 +81,37 @@ bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
     return bind(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
-bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis) {
-    if (!Valid(s)) return false;
+bool SetSocketBlocking(SocketHandle s, bool blocking) {
+    int flags = Valid(s) ? fcntl(Fd(s), F_GETFL) : -1;
+    if (flags < 0) return false;
+    int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return wanted == flags || fcntl(Fd(s), F_SETFL, wanted) == 0;
+}
+
+int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
+    if (!SetSocketBlocking(s, false)) return -1;
     sockaddr_in a = MakeAddress(ip, port);
-    if (timeoutMillis < 0) {
-        int r;
-        do r = connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a);
-        while (r != 0 && errno == EINTR);
-        return r == 0 || errno == EISCONN;
+    if (connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        SetSocketBlocking(s, true);
+        return 1;
     }
-    int flags = fcntl(Fd(s), F_GETFL);
-    if (flags < 0 || fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) != 0) return false;
-    bool ok = connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (!ok && (errno == EINPROGRESS || errno == EINTR)) {
-        pollfd p{Fd(s), POLLOUT, 0};
-        if (PollFor(&p, 1, timeoutMillis) == 1) {
-            int err = 0;
-            socklen_t len = sizeof err;
-            ok = getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
-        }
-    }
-    fcntl(Fd(s), F_SETFL, flags);
-    return ok;
+    // A signal during connect leaves the attempt going on in the
+    // background, exactly as a non-blocking start does.
+    if (errno == EINPROGRESS || errno == EINTR) return 0;
+    SetSocketBlocking(s, true);
+    return -1;
+}
+
+int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis) {
+    if (!Valid(s)) return -1;
+    pollfd p{Fd(s), POLLOUT, 0};
+    int r = PollFor(&p, 1, timeoutMillis);
+    if (r == 0) return 0;
+    int err = 0;
+    socklen_t len = sizeof err;
+    bool ok = r == 1 && getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
+    SetSocketBlocking(s, true);
+    return ok ? 1 : -1;
 }
 
 bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Fd(s), backlog) == 0; }
@@ -186,18 +196,6 @@ int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>
         }
     }
     return ready;
-}
-
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    hostent* h = gethostbyname(name.c_str());
-    if (!h || h->h_addrtype != AF_INET || h->h_length != 4) return false;
-    for (char** p = h->h_addr_list; *p; ++p) {
-        uint32_t net;
-        std::memcpy(&net, *p, 4);
-        ips.push_back(ntohl(net));
-    }
-    return true;
 }
 
 bool LookupHostAddress(uint32_t ip, std::string& name) {

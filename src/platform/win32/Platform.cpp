@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include <windows.h>
+#include "platform/win32/Win32.h"
 
 #include <cstdlib>
 #include <vector>
@@ -9,9 +9,6 @@ namespace platform {
 
 namespace {
 
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
-std::u16string U(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
 
 const char* ExceptionName(DWORD code) {
     switch (code) {
@@ -50,17 +47,17 @@ std::u16string CurrentDirectory() {
     DWORD n = GetCurrentDirectoryW(0, nullptr);
     std::vector<wchar_t> buffer(n + 1);
     n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-    return U(buffer.data(), n);
+    return std::u16string(Utf16(buffer.data(), n));
 }
 
-bool ChangeDirectory(const std::u16string& path) { return SetCurrentDirectoryW(W(path)) != 0; }
+bool ChangeDirectory(const std::u16string& path) { return SetCurrentDirectoryW(Wide(path).c_str()) != 0; }
 
 std::u16string ExecutablePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return U(buffer.data(), n);
+        if (n < buffer.size()) return std::u16string(Utf16(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
 }

@@ -1,7 +1,6 @@
 #include "platform/Socket.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "platform/win32/SocketSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -74,26 +73,39 @@ bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
     return bind(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
-bool ConnectSocket(SocketHandle s, uint32_t ip, int32_t port, int32_t timeoutMillis) {
-    if (!Valid(s)) return false;
+bool SetSocketBlocking(SocketHandle s, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return Valid(s) && ioctlsocket(Sock(s), FIONBIO, &nonBlocking) == 0;
+}
+
+int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
+    if (!SetSocketBlocking(s, false)) return -1;
     sockaddr_in a = MakeAddress(ip, port);
-    if (timeoutMillis < 0) return connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    u_long on = 1, off = 0;
-    if (ioctlsocket(Sock(s), FIONBIO, &on) != 0) return false;
-    bool ok = connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
-        fd_set writable, failed;
-        Fill(writable, {s});
-        Fill(failed, {s});
-        timeval tv;
-        if (select(0, nullptr, &writable, &failed, Limit(timeoutMillis, tv)) > 0 && FD_ISSET(Sock(s), &writable)) {
-            int err = 0;
-            int len = sizeof err;
-            ok = getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
-        }
+    if (connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        SetSocketBlocking(s, true);
+        return 1;
     }
-    ioctlsocket(Sock(s), FIONBIO, &off);
-    return ok;
+    if (WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+    SetSocketBlocking(s, true);
+    return -1;
+}
+
+int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis) {
+    if (!Valid(s)) return -1;
+    fd_set writable, failed;
+    Fill(writable, {s});
+    Fill(failed, {s});
+    timeval tv;
+    int r = select(0, nullptr, &writable, &failed, Limit(timeoutMillis, tv));
+    if (r == 0) return 0;
+    bool ok = false;
+    if (r > 0 && FD_ISSET(Sock(s), &writable)) {
+        int err = 0;
+        int len = sizeof err;
+        ok = getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
+    }
+    SetSocketBlocking(s, true);
+    return ok ? 1 : -1;
 }
 
 bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Sock(s), backlog) == 0; }
@@ -170,18 +182,6 @@ int32_t SelectSockets(std::vector<SocketHandle>& read, std::vector<SocketHandle>
         for (SocketHandle& h : *lists[l])
             if (!FD_ISSET(Sock(h), &sets[l])) h = 0;
     return r;
-}
-
-bool ResolveHostName(const std::string& name, std::vector<uint32_t>& ips) {
-    ips.clear();
-    hostent* h = gethostbyname(name.c_str());
-    if (!h || h->h_addrtype != AF_INET || h->h_length != 4) return false;
-    for (char** p = h->h_addr_list; *p; ++p) {
-        u_long net;
-        std::memcpy(&net, *p, 4);
-        ips.push_back(ntohl(net));
-    }
-    return true;
 }
 
 bool LookupHostAddress(uint32_t ip, std::string& name) {

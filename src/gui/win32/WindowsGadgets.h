@@ -1,100 +1,12 @@
-// The Win32 GUI driver and its native gadgets. Internal to the GUI module:
-// only files in gui/win32/ include this header.
+// The native gadget classes of the Win32 driver. Internal to the GUI
+// module: only gui/win32/ (and its tests) include it.
 #pragma once
 
-#include <windows.h>
-#include <commctrl.h>
-
-// The gadget operations of these names are ours, not the window property calls.
-#undef SetProp
-#undef GetProp
-
-#include <map>
-#include <vector>
-
-#include "gui/GuiDriver.h"
-
-class TWindowsGadget;
-class TWindowsWindow;
+#include "gui/win32/WindowsShared.h"
 
 // Private message the list box posts to itself to look at the selection once
 // the control has finished a change.
 constexpr UINT DeferredSelect = 0x8100;
-
-class TWindowsFont : public TGuiFont {
-public:
-    ~TWindowsFont() override;
-    HFONT Native() const { return reinterpret_cast<HFONT>(handle); }
-    static Ref<TWindowsFont> Create(const String& name, int32_t size, int32_t style);
-    // The system's message-box font, or "MS Shell Dlg" 8 when unreadable.
-    static Ref<TWindowsFont> DefaultFont(double size, int32_t style);
-};
-
-class TWindowsGUIDriver : public TGanvikDriver {
-public:
-    TWindowsGUIDriver();
-    ~TWindowsGUIDriver() override;
-
-    Ref<TGuiFont> LoadFont(const String& name, int32_t size, int32_t style) override;
-    Ref<TGadget> CreateGadget(int32_t cls, const String& text, int32_t x, int32_t y, int32_t w, int32_t h,
-                              const Ref<TGadget>& group, int32_t style) override;
-    Ref<TGadget> ActiveGadget() override;
-    int32_t RequestColor(int32_t r, int32_t g, int32_t b) override;
-    Ref<TGuiFont> RequestFont(const Ref<TGuiFont>& font) override;
-    int32_t SetPointer(int32_t shape) override;
-    Ref<TIconStrip> LoadIconStrip(const Ref<Object>& source) override;
-    Ref<TGuiFont> LibraryFont(int32_t kind, double size, int32_t style) override;
-
-    static void RegisterHwnd(HWND hwnd, TWindowsGadget* gadget);
-    static void RemoveHwnd(HWND hwnd);
-    static Ref<TWindowsGadget> GadgetOf(HWND hwnd);
-    static LRESULT CALLBACK ClassWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
-    static LRESULT CALLBACK KeyboardProc(int code, WPARAM key, LPARAM flags);
-    static LRESULT CALLBACK MouseProc(int code, WPARAM msg, LPARAM info);
-    static void SystemEmitOSEvent(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, const Ref<TGadget>& gadget);
-    static const wchar_t* ClassName();
-    static const wchar_t* DialogClassName();
-    static int32_t CheckCommonControlVersion();
-    static HANDLE GetThemeHandle(HWND hwnd, const wchar_t* classes);
-    static void CloseThemeHandle(HANDLE theme);
-    static void CreateExplorerStyleGadgets(int32_t flag);
-    static HWND GetActiveHwnd();
-};
-
-// Driver globals.
-extern std::map<HWND, Ref<TWindowsGadget>> HwndMap;
-extern Ref<TWindowsGadget> DesktopGadget;
-extern Ref<TWindowsFont> DefaultGuiFont;
-extern HWND SharedTooltip;
-extern HCURSOR CurrentPointer;
-extern Ref<TWindowsWindow> ActiveWindow;
-extern int32_t RedrawOnMove;
-extern int32_t ForceNoComposite;
-extern int32_t ExplorerTheme;
-extern int32_t EmitDepth;
-extern int32_t CaptureReleased;
-extern ATOM WindowClassAtom;
-extern ATOM DialogClassAtom;
-
-// Optional functions, looked up by name; null when the system lacks them.
-struct OptionalGuiFunctions {
-    BOOL(WINAPI* SetLayeredWindowAttributes)(HWND, COLORREF, BYTE, DWORD) = nullptr;
-    BOOL(WINAPI* SystemParametersInfoW)(UINT, UINT, PVOID, UINT) = nullptr;
-    HRESULT(WINAPI* SetWindowTheme)(HWND, LPCWSTR, LPCWSTR) = nullptr;
-    HANDLE(WINAPI* OpenThemeData)(HWND, LPCWSTR) = nullptr;
-    HRESULT(WINAPI* CloseThemeData)(HANDLE) = nullptr;
-    FARPROC DrawThemeParentBackground = nullptr;
-    FARPROC GetThemeSysFont = nullptr;
-    FARPROC DrawThemeBackground = nullptr;
-    FARPROC DrawThemeText = nullptr;
-    FARPROC GetThemeBackgroundContentRect = nullptr;
-    FARPROC IsThemeBackgroundPartiallyTransparent = nullptr;
-};
-extern OptionalGuiFunctions GuiApi;
-
-// The current modifier keys: 1 shift, 2 control, 4 alt, 8 Windows key.
-int32_t CurrentModifiers();
-String WindowTextOf(HWND hwnd);
 
 class TWindowsGadget : public TGadget {
 public:
@@ -122,6 +34,12 @@ public:
     virtual int32_t RefreshLook();
     virtual int32_t StartDoubleBuffer();
     virtual int32_t EndDoubleBuffer();
+    // A size message for one of the gadget's windows: the outer window
+    // re-places its client window, the client window lays out the kids.
+    virtual void OnNativeSize(HWND hwnd);
+    // The parent asks how to paint the control: the brush, or null for the
+    // platform's default.
+    virtual HBRUSH OnControlColor(HDC dc);
 
     int32_t SetColor(int32_t r, int32_t g, int32_t b) override;
     int32_t SetTextColor(int32_t r, int32_t g, int32_t b) override;
@@ -151,13 +69,13 @@ public:
     Ref<THotKey> _hotkey;
     LPARAM _oldcursorlp = 0;
     int32_t _sensitive = 0;
-    HBRUSH _brush = nullptr;
+    GdiOwner<HBRUSH> _brush;
     int32_t _textcolor = -1;
     int32_t _backcolor = -1;
-    HBRUSH _hbrush = nullptr;
-    HBITMAP _hbitmap = nullptr;
-    HBITMAP _bitmap = nullptr;
-    HBITMAP _iconBitmap = nullptr;
+    GdiOwner<HBRUSH> _hbrush;
+    GdiOwner<HBITMAP> _hbitmap;
+    GdiOwner<HBITMAP> _bitmap;
+    GdiOwner<HBITMAP> _iconBitmap;
     HANDLE _hTheme = nullptr;
     Ref<TWindowsFont> _font;
     wchar_t* _wstrTooltip = nullptr;
@@ -165,6 +83,10 @@ public:
     HDWP hdwpStruct = nullptr;
 
 protected:
+    // Text over the parent's background, in the gadget's text colour.
+    HBRUSH PaintTransparent(HDC dc);
+    // The client area in gadget coordinates.
+    virtual SIZE ClientSize();
     // Moves the window now (no batch), repainting when RedrawOnMove is 1.
     void MoveNow(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h);
     void FillToolInfo(TOOLINFOW& ti);
@@ -176,8 +98,9 @@ public:
     int32_t Class() override { return KIND_DESKTOP; }
     int32_t SetTooltip(const String&) override { return 0; }
     int32_t Free() override { return 0; }
-    int32_t ClientWidth() override;
-    int32_t ClientHeight() override;
+
+protected:
+    SIZE ClientSize() override;
 };
 
 class TWindowsMenu : public TGadget {
@@ -222,6 +145,7 @@ public:
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
     int32_t DoLayout() override { return 0; }
+    void OnNativeSize(HWND) override {}  // its window procedure handles sizes
     int32_t SetTooltip(const String&) override { return 0; }
     int32_t SetSensitivity(int32_t bits) override;
     int32_t SetPixmap(const Ref<Object>& pixmap, int32_t flags) override;
@@ -240,10 +164,22 @@ public:
     HICON _icon = nullptr;
 
 private:
+    // One handler per message of WndProc.
+    LRESULT OnEraseBackground(HWND hwnd, HDC dc);
+    LRESULT OnSizeMessage(WPARAM kind, LPARAM size);
+    LRESULT OnMoveMessage();
+    LRESULT OnSizeLimits(MINMAXINFO* limits);
+    LRESULT OnScaleChanged(const RECT& suggested);
+    LRESULT OnActivateMessage(WORD how);
+    LRESULT OnCloseMessage();
+    LRESULT OnDropFiles(HDROP drop);
+    LRESULT OnSizeMoveLoop(bool entering);
     int32_t ApplySizeStyle(DWORD s);
     int32_t StatusHeight();
     // The rectangle the window reports: outer, or client with CLIENTCOORDS.
     void ReadRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h);
+    // The outer rectangle to give the native window, in device pixels.
+    void DeviceRect(int32_t& x, int32_t& y, int32_t& w, int32_t& h);
 };
 
 class TWindowsButton : public TWindowsGadget {
@@ -256,6 +192,7 @@ public:
     int32_t SetSelected(int32_t state) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
+    HBRUSH OnControlColor(HDC dc) override { return PaintTransparent(dc); }
     int32_t SetPixmap(const Ref<Object>& pixmap, int32_t flags) override;
     int32_t SetText(const String& text) override;
     String GetText() override;
@@ -276,9 +213,15 @@ public:
     int32_t Activate(int32_t command) override;
     LRESULT OnCommand(UINT msg, WPARAM wparam) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
+    HBRUSH OnControlColor(HDC dc) override;
     int32_t Class() override { return KIND_TEXTFIELD; }
 
     int32_t _busy = 0;
+
+private:
+    void SelectAll();
+    // 1 between a button press that focuses the field and its release.
+    int32_t _clickFocus = 0;
 };
 
 class TWindowsLabel : public TWindowsGadget {
@@ -288,6 +231,7 @@ public:
     int32_t SetArea(int32_t x, int32_t y, int32_t w, int32_t h) override;
     int32_t SetText(const String& text) override;
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
+    HBRUSH OnControlColor(HDC dc) override { return PaintTransparent(dc); }
     int32_t Class() override { return KIND_LABEL; }
 
     int32_t _style = 0;

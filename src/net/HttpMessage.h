@@ -1,0 +1,86 @@
+// The parts of HTTP that are pure parsing: addresses and redirect targets,
+// the response head, and chunked bodies. Plain C++ over byte strings and
+// the shared read-ahead buffer, so it can be fuzzed on its own and used by
+// a fetch on any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "stream/ReadAhead.h"
+
+namespace http {
+
+// Where a request goes. Text is 8-bit, one byte per character.
+struct Target {
+    bool tls = false;
+    std::string host;    // as written (resolution and certificates ignore case)
+    int32_t port = 80;
+    std::string path = "/";  // request target: path and query, never a fragment
+
+    int32_t DefaultPort() const { return tls ? 443 : 80; }
+    // "host" or "host:port" when the port is not the default, for Host:.
+    std::string Authority() const;
+    // "https://host:port/path", the form used to recognise a loop.
+    std::string Text() const;
+};
+
+// A stream URL's protocol ("http" or "https", any case) and path
+// ("host[:port][/path]") to a target. False with `failure` set for another
+// protocol, an empty host, a bad port or a host with blanks or control
+// characters in it. Blanks around the address are dropped; blanks and
+// control characters inside the path travel percent-encoded (a line break
+// must never reach the request head).
+bool ParseTarget(const std::string& proto, const std::string& path, Target& out, std::string& failure);
+
+// A Location header against the target that answered with it: absolute
+// ("https://h/p"), scheme-relative ("//h/p"), absolute-path ("/p") or
+// relative ("p", "../p", "?q"); dot segments are removed and a fragment is
+// dropped. False for other schemes or malformed values.
+bool ResolveLocation(const Target& base, const std::string& location, Target& out);
+
+// Limits of what a response head may hold.
+constexpr size_t kMaxHeadBytes = 64 * 1024;
+constexpr int32_t kMaxInterimHeads = 8;
+
+struct Head {
+    int32_t status = 0;
+    std::string reason;
+    // -1 when the head gave none.
+    int64_t contentLength = -1;
+    bool chunked = false;
+    std::string location;
+};
+
+enum class HeadResult { Ok, Ended, TooLarge, Malformed, SourceFailed };
+
+// Reads one final response head (interim 1xx heads are read past) from the
+// buffer of a connection. Header lines end as every line does (LF, CR
+// dropped); at most kMaxHeadBytes in all.
+HeadResult ReadHead(ReadAhead& in, ByteSource& source, Head& head);
+
+// "404 Not Found": the status and its reason, cleaned for a message.
+std::string StatusText(const Head& head);
+
+// A chunked body as plain bytes: reads chunk sizes, data and the trailer
+// from the connection's buffer. Fill gives 0 after the last chunk and its
+// trailer, < 0 for a malformed chunk or a connection that ends early.
+class ChunkedBody : public ByteSource {
+public:
+    ChunkedBody(ReadAhead& in, ByteSource& source) : _in(in), _source(source) {}
+    int32_t Fill(uint8_t* buf, int32_t count) override;
+    bool Malformed() const { return _malformed; }
+
+private:
+    int32_t Fail(bool malformed);
+
+    ReadAhead& _in;
+    ByteSource& _source;
+    int64_t _left = 0;  // data bytes left in the current chunk
+    bool _first = true;
+    bool _done = false;
+    bool _malformed = false;
+    bool _failed = false;
+};
+
+}  // namespace http
