@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: natively (linux, linux-asan) and
-# the Windows build under Wine (win64). win32 is built only: the build
+# Builds every preset and runs every test: natively (linux, linux-asan), the
+# thread tests under ThreadSanitizer (linux-tsan, which builds only those)
+# and the Windows build under Wine (win64). win32 is built only: the build
 # machines cannot run 32-bit code. Ends with one line "N passed, N failed"
 # counting individual test cases, and a non-zero exit on any failure.
 set -uo pipefail
@@ -40,7 +41,7 @@ fi
 
 echo "== build"
 built=()
-for preset in linux linux-asan win64 win32; do
+for preset in linux linux-asan linux-tsan win64 win32; do
   if vw_step "configure $preset" "$logs/$preset-configure.log" cmake --preset "$preset" &&
      vw_step "build $preset" "$logs/$preset-build.log" cmake --build --preset "$preset"; then
     built+=("$preset")
@@ -58,12 +59,13 @@ is_built() {
 results=()
 run_ctest() {
   local preset=$1 dir=$root/build/$1
+  shift
   echo "== test $preset"
   # Old result files would be counted again; start each run clean.
   rm -rf "$dir/test-results"
   mkdir -p "$dir/test-results"
   rm -f "$dir/ctest-junit.xml"
-  ctest --test-dir "$dir" -j2 --output-on-failure --output-junit "$dir/ctest-junit.xml" 2>&1 \
+  ctest --test-dir "$dir" -j2 --output-on-failure "$@" --output-junit "$dir/ctest-junit.xml" 2>&1 \
     | grep -v -e '^Internal ctest changing into directory' -e '^Test project '
   results+=("$dir/ctest-junit.xml:$dir/test-results")
 }
@@ -71,6 +73,7 @@ run_ctest() {
 for preset in linux linux-asan; do
   is_built "$preset" && run_ctest "$preset"
 done
+is_built linux-tsan && run_ctest linux-tsan -L threads
 
 if is_built win64; then
   if ! vw_start_display; then

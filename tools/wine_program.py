@@ -6,6 +6,7 @@ line by line with arrival times, its windows found by title and process id,
 and real input through xdotool.
 """
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -16,6 +17,12 @@ SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 WINE_RUN = os.environ.get("VW_WINE_RUN", os.path.join(SOURCE_DIR, "tools", "wine-run.sh"))
 WINDOW_TITLE = "Vostle Watch"
 BOX_TITLE = "Corvane Application"
+
+
+# A loaded build machine (two cores, other builds and Wine at once) can make
+# any start-up take many times its usual time: waits for things that must
+# come are generous, and say what they waited for when they give up.
+START_WAIT = 120        # Xvfb, the window manager, the Windows process, a window
 
 
 class Failure(Exception):
@@ -34,7 +41,7 @@ def wait_for(predicate, timeout, what, interval=0.1):
         if value:
             return value
         if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout} s waiting for {what}")
+            raise Failure(f"gave up after waiting {timeout} s for {what}")
         time.sleep(interval)
 
 
@@ -50,6 +57,32 @@ def xdo(*args, check_rc=True):
     return r.stdout
 
 
+def windows_process(wrapper, exe):
+    """The pid of the Windows process that wine-run.sh started for `exe`: the
+    loader child (the wrapper stays as its parent), or the wrapper itself when
+    it execs."""
+    name = os.path.basename(exe).encode()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat", "rb") as f:
+                ppid = int(f.read().rsplit(b")", 1)[1].split()[1])
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                argv0 = f.read().split(b"\0")[0]
+        except (OSError, ValueError, IndexError):
+            continue
+        if ppid == wrapper.pid and argv0.endswith(name):
+            return int(entry)
+    try:
+        with open(f"/proc/{wrapper.pid}/cmdline", "rb") as f:
+            if f.read().split(b"\0")[0].endswith(name):
+                return wrapper.pid
+    except OSError:
+        pass
+    return None
+
+
 class Display:
     """The X display: the caller's, or a private Xvfb with openbox."""
 
@@ -63,14 +96,19 @@ class Display:
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(fd_w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                 pass_fds=(fd_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(fd_w)
-        number = os.read(fd_r, 32).decode().strip()
+        ready, _, _ = select.select([fd_r], [], [], START_WAIT)
+        number = os.read(fd_r, 32).decode().strip() if ready else ""
         os.close(fd_r)
+        if not number:
+            xvfb.kill()
+            raise Failure(f"Xvfb did not report a display number within {START_WAIT} s")
         self.procs.append(xvfb)
         os.environ["DISPLAY"] = ":" + number
         wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(wm)
         wait_for(lambda: b"window id" in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                                       capture_output=True).stdout, 10, "the window manager")
+                                                       capture_output=True).stdout, START_WAIT,
+                 "the window manager (openbox) to take over the display")
         return self
 
     def __exit__(self, *exc):
@@ -111,34 +149,13 @@ class Program:
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.stderr)
         reader = threading.Thread(target=self._read, args=(self.proc.stdout,), daemon=True)
         reader.start()
-        self.pid = wait_for(self._windows_process, 30, "the Windows process to start")
+        self.pid = wait_for(self._windows_process, START_WAIT, f"the Windows process of {self.exe} to start")
         return self
 
     def _windows_process(self):
-        """The pid of the Windows process: wine-run.sh's loader child (the
-        wrapper stays as its parent), or the wrapper itself when it execs."""
         if self.proc.poll() is not None:
             raise Failure(f"program ended at once with status {self.proc.returncode}")
-        name = os.path.basename(self.exe).encode()
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                with open(f"/proc/{entry}/stat", "rb") as f:
-                    ppid = int(f.read().rsplit(b")", 1)[1].split()[1])
-                with open(f"/proc/{entry}/cmdline", "rb") as f:
-                    argv0 = f.read().split(b"\0")[0]
-            except (OSError, ValueError, IndexError):
-                continue
-            if ppid == self.proc.pid and argv0.endswith(name):
-                return int(entry)
-        try:
-            with open(f"/proc/{self.proc.pid}/cmdline", "rb") as f:
-                if f.read().split(b"\0")[0].endswith(name):
-                    return self.proc.pid
-        except OSError:
-            pass
-        return None
+        return windows_process(self.proc, self.exe)
 
     def cpu_seconds(self):
         """User plus system processor time of the Windows process so far."""
@@ -188,7 +205,7 @@ class Program:
 
     # --- windows and input --------------------------------------------------
 
-    def find_window(self, title, timeout=30):
+    def find_window(self, title, timeout=START_WAIT):
         def search():
             out = xdo("search", "--all", "--onlyvisible", "--pid", self.pid, "--name", f"^{title}$", check_rc=False)
             ids = out.split()
@@ -285,6 +302,45 @@ class Program:
             except Failure:
                 if attempt == 3:
                     raise
+
+
+class Probe:
+    """Asks a window every 50 ms to answer WM_NULL (probe_window.exe) and
+    keeps each answer time in milliseconds, with when it was measured."""
+
+    def __init__(self, bin_dir, title, env, seconds=600):
+        self.samples = []   # (monotonic time, milliseconds)
+        self.exe = os.path.join(bin_dir, "probe_window.exe")
+        self.proc = subprocess.Popen([WINE_RUN, self.exe, title, str(seconds)], env=env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in iter(self.proc.stdout.readline, b""):
+            text = line.decode("ascii", "replace").split()
+            try:
+                self.samples.append((time.monotonic(), float(text[-1])))
+            except (ValueError, IndexError):
+                pass
+
+    def stop(self):
+        if self.proc.poll() is None:
+            pid = windows_process(self.proc, self.exe)
+            try:
+                os.kill(pid or self.proc.pid, signal.SIGKILL)
+            except OSError:
+                pass
+        self.proc.wait(20)
+
+    def between(self, t0, t1):
+        return [ms for t, ms in self.samples if t0 <= t <= t1]
+
+    @staticmethod
+    def p99(values):
+        if not values:
+            return float("nan")
+        ordered = sorted(values)
+        return ordered[min(len(ordered) - 1, int(0.99 * len(ordered)))]
 
 
 def start_persistent_wine():

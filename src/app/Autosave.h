@@ -1,16 +1,35 @@
-// The watch list on disk: "autosave.dat", three 8-bit lines per page
-// (address, name, decimal line count), CR LF line ends.
+// The watch list on disk: three lines per page (address, name, decimal line
+// count), CR LF line ends, no header. Text that fits in 8 bits is written
+// one byte per character, as the file always was; a list with any other
+// character is written as UTF-8 after the mark EF BB BF. Files without the
+// mark are read the 8-bit way, so every file written so far still loads.
 #pragma once
 
-#include "stream/Stream.h"
+#include <cstdint>
+#include <string>
+#include <vector>
 
-// The stream most recently opened on the file.
-extern Ref<TStream> AutosaveStream;
+#include "runtime/String.h"
 
-// Reads the file at start-up, creating it empty when it is missing.
-void LoadList();
-// Rewrites the file from ThreadList. The new contents go to a temporary file
-// that then replaces the old one, so a crash or a full disk never leaves a
-// short list behind; a save that fails leaves the old file as it was.
-// Returns false when the save could not be completed.
-bool SaveList();
+struct StoredPage {
+    String url;
+    String name;
+    int32_t length = 0;
+};
+
+// CR, LF and 0x00 would end a line of the file; they become spaces.
+String WithoutLineBreaks(const String& text);
+
+// Records in file order. A line ends at LF, at 0x00 or at the end of the
+// data, CR is dropped; the count line is read with ParseInt. Missing lines
+// of a short last record read as empty.
+std::vector<StoredPage> DecodeWatchList(const std::string& bytes);
+std::string EncodeWatchList(const std::vector<StoredPage>& pages);
+
+enum class WatchFileState { Missing, Unreadable, Read };
+
+// Reads the whole file. A replacement that was cut off before its last step
+// is finished first, so its complete new contents are what is read.
+WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages);
+// Replaces the whole file in one step: on failure the old file stays as it was.
+bool WriteWatchFile(const String& path, const std::vector<StoredPage>& pages);

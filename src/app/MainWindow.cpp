@@ -1,6 +1,11 @@
 #include "app/MainWindow.h"
 
+#include <vector>
+
 #include "app/Autosave.h"
+#include "app/FetchQueue.h"
+#include "app/MainLoop.h"
+#include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
 #include "event/SystemDriver.h"
@@ -28,13 +33,46 @@ constexpr int32_t kEnterKey = 13;
 
 bool IsSource(const Ref<Object>& source, const Ref<TGadget>& gadget) { return gadget && source == gadget; }
 
+struct PendingAdd {
+    String url;
+    String name;
+};
+std::vector<PendingAdd> g_pendingAdds;
+
+CheckLine& AddLine() {
+    static CheckLine line;
+    return line;
+}
+
+void FinishAdd(const String& url, const String& name, const net::PageLines& page) {
+    for (auto it = g_pendingAdds.begin(); it != g_pendingAdds.end(); ++it) {
+        if (it->url == url && it->name == name) {
+            g_pendingAdds.erase(it);
+            break;
+        }
+    }
+    if (page.ok) {
+        ThreadWatch::Listed(url, name, page.lines);
+        // Text typed while the page was fetched stays.
+        if (GetGadgetText(URLField) == url) PutGadgetText(URLField, "URL");
+        if (GetGadgetText(NameField) == name) PutGadgetText(NameField, "name");
+    } else {
+        // The fields keep what was typed, so it can be corrected.
+        Notify(String("Could not add ") + name + ": " + FailureText(page) + ".");
+    }
+    CommandGadget(URLField);
+    SaveList();
+}
+
 void AddFromFields() {
     String url = GetGadgetText(URLField);
     String name = GetGadgetText(NameField);
-    ThreadWatch::Create(url, name);
-    PutGadgetText(URLField, "URL");
-    PutGadgetText(NameField, "name");
-    SaveList();
+    // A second press while the same page is fetched is the same Add.
+    for (const PendingAdd& pending : g_pendingAdds)
+        if (pending.url == url && pending.name == name) return;
+    g_pendingAdds.push_back({url, name});
+    AddLine().Ask(FixURL(WithoutLineBreaks(url)),
+                  [url, name](const net::PageLines& page) { FinishAdd(url, name, page); });
 }
 
 }  // namespace
@@ -63,6 +101,7 @@ void InitApplication() {
 
 void MainBody() {
     InitApplication();
+    PageFetches().StartWorkers();
     ThreadList = New<TList>();
     MainWindow = NewWindowGadget("Vostle Watch", 100, 100, 500, 400, nullptr, WINSTYLE_TITLEBAR | WINSTYLE_RESIZABLE);
     LimitWindowMinimum(MainWindow, 500, 400);
@@ -77,24 +116,11 @@ void MainBody() {
     PutGadgetText(URLField, "URL");
     PutGadgetText(NameField, "name");
     LoadList();
+    CheckStoredPages();
     for (;;) RunCycle();
 }
 
-void RunCycle() {
-    Say("Update");
-    ThreadWatch::update();
-    Say("GUI stuff");
-    for (int32_t i = 0; i <= 1500; ++i) {
-        PollOnce();
-        SleepMillis(200);
-        Say(String("Countdown: ") + FormatInt(1500 - i));
-    }
-}
-
-void PollOnce() {
-    int32_t id = PollEventQueue();
-    if (id != 0) HandleEvent(id);
-}
+bool AddsPending() { return !g_pendingAdds.empty(); }
 
 void HandleEvent(int32_t id) {
     Ref<Object> source = PolledEventSource();

@@ -1,4 +1,4 @@
-// The application's window, its event handling and its main loop.
+// The application's window and its event handling.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,5 @@ void InitApplication();
 void HandleEvent(int32_t id);
 // Asks, then removes the selected record and saves at once.
 void RemoveSelected();
-// Takes at most one event from the queue and handles it.
-void PollOnce();
-// One pass of the main loop: a check, then the countdown with event polling.
-void RunCycle();
+// True while an Add waits for its page.
+bool AddsPending();

@@ -1,43 +1,33 @@
 #include "app/ThreadWatch.h"
 
+#include <vector>
+
 #include "app/Autosave.h"
+#include "app/PageChecks.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
 #include "stream/FileStream.h"
-#include "stream/StreamFactory.h"
 
 Ref<TList> ThreadList;
 int32_t NextIndex = 0;
 Ref<TGadget> LinkBox;
 
+namespace {
+
+const char* const kFile = "autosave.dat";
+
+// The file was there at start-up but could not be read: nothing may be
+// written over it until it can.
+bool g_fileUnread = false;
+// The last save failed, and the user has been told.
+bool g_saveFailing = false;
+
+}  // namespace
+
 String FixURL(const String& url) {
     String fixed = ReplaceText(url, "://", "::");
-    if (FindText(fixed, "http::", 1) != 0) return fixed;
+    if (FindText(fixed, "http::", 1) != 0 || fixed.HasPrefix("https::")) return fixed;
     return String("http::") + fixed;
-}
-
-int32_t CountLines(const Ref<TStream>& stream) {
-    int32_t count = 0;
-    while (!stream->Eof()) {
-        // The same line ends as ReadLine: LF, 0x00 or the end of the data.
-        uint8_t byte;
-        while (stream->Read(&byte, 1) == 1 && byte != '\n' && byte != 0) {
-        }
-        ++count;
-    }
-    return count;
-}
-
-String WithoutLineBreaks(const String& text) {
-    bool clean = true;
-    for (char16_t c : text.View()) clean = clean && c != u'\r' && c != u'\n' && c != 0;
-    if (clean) return text;
-    return String::Build(text.Length(), [&](char16_t* out) {
-        for (int32_t i = 0; i < text.Length(); ++i) {
-            char16_t c = text[i];
-            out[i] = (c == u'\r' || c == u'\n' || c == 0) ? u' ' : c;
-        }
-    });
 }
 
 void Say(const String& text) { PrintLine(text); }
@@ -50,21 +40,17 @@ Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int3
     record->Length = length;
     record->first = 1;
     record->index = NextIndex++;
+    record->_listed = true;
     AppendGadgetItem(LinkBox, record->name, 0, 0, record->streamURL, nullptr);
     ThreadList->AddLast(record);
     return record;
 }
 
 Ref<ThreadWatch> ThreadWatch::Create(const String& url, const String& name) {
-    Ref<TStream> stream = OpenUrlForReading(FixURL(WithoutLineBreaks(url)));
-    if (!stream) return nullptr;
-    int32_t count = CountLines(stream);
-    CloseAnyStream(stream);
-    return Listed(url, name, count);
-}
-
-Ref<ThreadWatch> ThreadWatch::CreateUnfetched(const String& url, const String& name, int32_t length) {
-    return Listed(url, name, length);
+    String streamURL = FixURL(WithoutLineBreaks(url));
+    net::PageLines page = net::CountPageLines(streamURL.ToBytes8());
+    if (!page.ok) return nullptr;
+    return Listed(url, name, page.lines);
 }
 
 Ref<ThreadWatch> ThreadWatch::getbyindex(int32_t i) {
@@ -79,6 +65,7 @@ void ThreadWatch::remove() {
     Ref<ThreadWatch> self(this);  // the list may hold the last reference
     DeleteGadgetItem(LinkBox, index);
     ThreadList->Remove(self);
+    _listed = false;
     for (Ref<Object> o : *ThreadList) {
         Ref<ThreadWatch> record = Cast<ThreadWatch>(o);
         if (record && record->index > index) --record->index;
@@ -86,23 +73,78 @@ void ThreadWatch::remove() {
     --NextIndex;
 }
 
-void ThreadWatch::update() {
-    for (Ref<Object> o : *ThreadList) {
-        Ref<ThreadWatch> record = Cast<ThreadWatch>(o);
-        if (!record) continue;
-        Ref<TStream> stream = OpenUrlForReading(record->streamURL);
-        if (!stream) {
-            Say(String("Failed to connect to ") + record->name + ".");
-            continue;
-        }
-        int32_t count = CountLines(stream);
-        CloseAnyStream(stream);
-        Say(String("Old count: ") + FormatInt(record->Length));
-        Say(String("New Count: ") + FormatInt(count));
-        if (count == record->Length) continue;
-        if (Confirm(String("Someone commented on ") + record->name + ". Would you like to visit that page?", 0))
-            OpenURL(record->URL);
-        record->Length = count;
+void ThreadWatch::ReportFailure(const net::PageLines& page) {
+    Say(String("Failed to connect to ") + name + ".");
+    Say(String("Reason: ") + FailureText(page) + ".");
+}
+
+void ThreadWatch::ApplyCheck(const net::PageLines& page) {
+    if (!_listed) return;
+    if (!page.ok) {
+        // A failed fetch is not a page: the stored count stays.
+        ReportFailure(page);
+        return;
     }
-    SaveList();
+    Say(String("Old count: ") + FormatInt(Length));
+    Say(String("New Count: ") + FormatInt(page.lines));
+    if (page.lines == Length) return;
+    if (Confirm(String("Someone commented on ") + name + ". Would you like to visit that page?", 0)) OpenURL(URL);
+    Length = page.lines;
+}
+
+namespace {
+
+void ListStored(const std::vector<StoredPage>& pages) {
+    // A visible list box repaints with every row added; hidden, hundreds of
+    // rows go in at once.
+    HideGadget(LinkBox);
+    for (const StoredPage& page : pages) {
+        // The empty line after the last record gives an entry with no
+        // address, which names no page.
+        if (!page.url.IsEmpty()) ThreadWatch::Listed(page.url, page.name, page.length);
+    }
+    ShowGadget(LinkBox);
+}
+
+}  // namespace
+
+void LoadList() {
+    g_fileUnread = false;
+    g_saveFailing = false;
+    std::vector<StoredPage> pages;
+    switch (ReadWatchFile(kFile, pages)) {
+    case WatchFileState::Read:
+        ListStored(pages);
+        break;
+    case WatchFileState::Missing:
+        WriteWatchFile(kFile, {});
+        break;
+    case WatchFileState::Unreadable:
+        g_fileUnread = true;
+        Notify(String("The watch list in ") + kFile +
+               " cannot be read (another program may hold it). The list starts empty, and the file is not "
+               "written until it can be read again; its pages are then added back.");
+        break;
+    }
+}
+
+bool SaveList() {
+    if (g_fileUnread) {
+        std::vector<StoredPage> pages;
+        if (ReadWatchFile(kFile, pages) == WatchFileState::Unreadable) return false;
+        g_fileUnread = false;
+        ListStored(pages);
+        Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
+    }
+    std::vector<StoredPage> pages;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
+    }
+    bool saved = WriteWatchFile(kFile, pages);
+    if (!saved && !g_saveFailing) {
+        Notify(String("The watch list could not be saved to ") + kFile +
+               ". Changes made since the last save are lost when the program ends unless a later save works.");
+    }
+    g_saveFailing = !saved;
+    return saved;
 }

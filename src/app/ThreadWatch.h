@@ -1,28 +1,39 @@
 // A watched page: its address, the stream URL it is fetched under, its last
-// line count and its display name, with the one list of all of them.
+// line count and its display name, with the one list of all of them and its
+// autosave file.
 #pragma once
 
 #include <cstdint>
 
 #include "gui/Gadget.h"
+#include "net/PageFetch.h"
 #include "runtime/List.h"
 #include "runtime/String.h"
-#include "stream/Stream.h"
 
 class ThreadWatch : public Object {
 public:
-    // Fetches the page once to learn its line count, lists it in LinkBox and
-    // appends it to ThreadList; the null object when the page cannot be opened.
+    // Fetches the page once (on the calling thread) to learn its line count,
+    // lists it in LinkBox and appends it to ThreadList; the null object when
+    // the page cannot be fetched.
     static Ref<ThreadWatch> Create(const String& url, const String& name);
-    // Lists a stored page without fetching it, keeping its stored count
-    // (a page that is unreachable at start-up is not lost).
-    static Ref<ThreadWatch> CreateUnfetched(const String& url, const String& name, int32_t length);
+    // Lists a page whose line count is known, without fetching it.
+    static Ref<ThreadWatch> Listed(const String& url, const String& name, int32_t length);
     // The record whose list box position is `i`, or the null object.
     static Ref<ThreadWatch> getbyindex(int32_t i);
     // Takes the record out of LinkBox and ThreadList and closes the index gap.
     virtual void remove();
-    // One check of every watched page, ending with a save.
+    // One check of every watched page, fetched on worker threads while the
+    // window goes on; the results are applied in list order, then the list
+    // is saved (MainLoop.cpp).
     static void update();
+
+    // What a check of this page found: the console lines, the question when
+    // the count changed, the new count. Nothing for a record no longer listed.
+    void ApplyCheck(const net::PageLines& page);
+    // The console lines of a failed fetch.
+    void ReportFailure(const net::PageLines& page);
+    // True from listing until remove().
+    bool IsListed() const { return _listed; }
 
     String URL;
     String streamURL;
@@ -32,7 +43,7 @@ public:
     uint8_t first = 0;
 
 private:
-    static Ref<ThreadWatch> Listed(const String& url, const String& name, int32_t length);
+    bool _listed = false;
 };
 
 // Every record, in order of creation.
@@ -42,17 +53,20 @@ extern int32_t NextIndex;
 // The window's list box, one item per record (set by the main window).
 extern Ref<TGadget> LinkBox;
 
-// The stream URL of a page address: "://" becomes "::", and "http::" goes
-// in front unless it already occurs.
+// The stream URL of a page address: "://" becomes "::"; an address that
+// then begins with "https::" is used as it is, any other gets "http::" in
+// front unless "http::" already occurs.
 String FixURL(const String& url);
 
-// The number of ReadLine calls a stream allows before Eof, counted without
-// keeping the lines, so a gigantic line costs no memory.
-int32_t CountLines(const Ref<TStream>& stream);
-
-// CR, LF and 0x00 would split a record of the three-line autosave format;
-// they become spaces.
-String WithoutLineBreaks(const String& text);
+// Lists every page stored in "autosave.dat" with its stored count, creating
+// an empty file when there is none. A file that is there but cannot be read
+// is never written over: the user is told once, and the list starts empty
+// until the file can be read again (see SaveList).
+void LoadList();
+// Rewrites "autosave.dat" from ThreadList in one step, so the old list stays
+// whole when anything fails. The first failure of a run of failures is
+// shown to the user. False when the list is not on disk.
+bool SaveList();
 
 // Application output: one line to standard output.
 void Say(const String& text);

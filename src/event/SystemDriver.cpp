@@ -14,6 +14,10 @@ int32_t ModifierState = 0;
 
 int32_t TSystemDriver::Poll() { RaiseAbstractCall(); }
 int32_t TSystemDriver::Wait() { RaiseAbstractCall(); }
+int32_t TSystemDriver::WaitFor(int32_t millis) {
+    SleepMillis(millis);
+    return Poll();
+}
 int32_t TSystemDriver::MoveMouse(int32_t, int32_t) { RaiseAbstractCall(); }
 int32_t TSystemDriver::SetMouseVisible(int32_t) { RaiseAbstractCall(); }
 int32_t TSystemDriver::Notify(const String&, int32_t) { RaiseAbstractCall(); }
@@ -65,6 +69,16 @@ void AwaitSystem() {
     TSystemDriver& driver = Driver();
     BusyGuard busy;
     driver.Wait();
+}
+
+void AwaitSystemFor(int32_t millis) {
+    if (g_pumpBusy) {
+        SleepMillis(millis);
+        return;
+    }
+    TSystemDriver& driver = Driver();
+    BusyGuard busy;
+    driver.WaitFor(millis);
 }
 
 bool SystemPumpBusy() { return g_pumpBusy; }

@@ -18,6 +18,8 @@ public:
     virtual int32_t Poll();
     // Waits until native input is pending, then dispatches as Poll.
     virtual int32_t Wait();
+    // The same, waiting at most `millis`; by default a plain sleep.
+    virtual int32_t WaitFor(int32_t millis);
     // Puts the pointer at a point of the active window's client area.
     virtual int32_t MoveMouse(int32_t x, int32_t y);
     virtual int32_t SetMouseVisible(int32_t visible);
@@ -46,6 +48,9 @@ extern int32_t ModifierState;
 // function called during dispatching, say), further calls return at once.
 void PumpSystem();
 void AwaitSystem();
+// Waits at most `millis` for native input (a main-thread call counts), then
+// pumps; inside the driver it only sleeps.
+void AwaitSystemFor(int32_t millis);
 // True while PumpSystem or AwaitSystem is inside the driver.
 bool SystemPumpBusy();
 

@@ -53,7 +53,10 @@ public:
 
     // Decrypted bytes, after a successful handshake: > 0 bytes, 0 the peer
     // ended the session (close_notify, or the connection closed at a record
-    // boundary), < 0 failure (transport error or time-out, bad record).
+    // boundary), < 0 failure (transport error or time-out, bad record, the
+    // connection closed inside a record). After 0 or < 0 every later call
+    // gives the same. Wine's sockets report a reset that arrives after the
+    // data as an orderly close, so there it may read as 0: lengths tell.
     virtual int32_t Read(void* buf, int32_t count) = 0;
     // Encrypts and sends every byte; false on failure.
     virtual bool Write(const void* buf, int32_t count) = 0;

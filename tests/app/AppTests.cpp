@@ -10,165 +10,23 @@
 #include <share.h>
 #endif
 
-#include <deque>
-#include <fstream>
-#include <map>
-#include <mutex>
-#include <sstream>
 #include <thread>
 
-#include "NetTestSupport.h"
 #include "TestPrinters.h"
+#include "WatcherFixture.h"
 #include "app/Autosave.h"
-#include "app/MainWindow.h"
-#include "app/ThreadWatch.h"
+#include "app/MainLoop.h"
 #include "event/Event.h"
-#include "event/SystemDriver.h"
-#include "net/HttpStream.h"
-#include "stream/Bank.h"
-#include "stream/FileStream.h"
 #include "stream/FileSystem.h"
-#include "stream/TextStream.h"
 
-namespace {
-
-const int32_t kServerIp = nettest::Ip(127, 0, 77, 1);
-const char* const kHost = "127.0.77.1";
-const char* const kDeadHost = "127.0.77.2";  // nothing listens there
-
-// Answers questions from a script and records what the program asked for.
-class ScriptedDriver : public TSystemDriver {
-public:
-    int32_t Confirm(const String& text, int32_t) override {
-        questions.push_back(text.ToBytes8());
-        if (answers.empty()) return 0;
-        int32_t answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    int32_t OpenURL(const String& url) override {
-        opened.push_back(url.ToBytes8());
-        return 1;
-    }
-    int32_t Poll() override { return 0; }
-
-    std::deque<int32_t> answers;
-    std::vector<std::string> questions, opened;
-};
-
-// Holds its text as a field does (the bare gadget model keeps none).
-struct TextGadget : TGadget {
-    int32_t SetText(const String& t) override {
-        text = t;
-        return 1;
-    }
-    String GetText() override { return text; }
-    String text;
-};
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Lines(int n) {
-    std::string body;
-    for (int i = 0; i < n; ++i) body += "line " + std::to_string(i) + "\n";
-    return body;
-}
-
-class WatcherTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        InitHttpStream();
-        InitStandardIO();
-        InitFileSystem();
-        InitEventQueue();
-        InitSystemDriver();
-        savedDriver = SystemDriver;
-        driver = New<ScriptedDriver>();
-        SystemDriver = driver;
-        savedConsole = ConsoleStream;
-        output = CreateBank(0);
-        ConsoleStream = TTextStream::Create(NewBankStream(output), TTextStream::UTF8);
-        ThreadList = New<TList>();
-        NextIndex = 0;
-        LinkBox = New<TGadget>();
-        SelectedIndex = -1;
-        RemoveFile("autosave.dat");
-        server = std::make_unique<nettest::FakeServer>(kServerIp, 80, [this](platform::SocketHandle client,
-                                                                            const std::string& head) {
-            std::string path = head.substr(4, head.find(' ', 4) - 4);
-            std::string body;
-            {
-                std::lock_guard<std::mutex> lock(pagesMutex);
-                body = pages[path];
-            }
-            nettest::SendAll(client, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body);
-        });
-        ASSERT_TRUE(server->Ok());
-        SetPage("/a", Lines(3));
-        SetPage("/b", Lines(5));
-        SetPage("/c", Lines(7));
-    }
-
-    void TearDown() override {
-        SystemDriver = savedDriver;
-        ConsoleStream = savedConsole;
-        LinkBox = nullptr;
-        ThreadList = nullptr;
-    }
-
-    void SetPage(const std::string& path, const std::string& body) {
-        std::lock_guard<std::mutex> lock(pagesMutex);
-        pages[path] = body;
-    }
-
-    static String Url(const char* path) { return String(kHost) + path; }
-
-    std::vector<std::string> Output() {
-        std::string text(reinterpret_cast<const char*>(BankBuf(output)), static_cast<size_t>(BankSize(output)));
-        std::vector<std::string> lines;
-        for (size_t from = 0, p; (p = text.find("\r\n", from)) != std::string::npos; from = p + 2)
-            lines.push_back(text.substr(from, p - from));
-        ResizeBank(output, 0);
-        ConsoleStream = TTextStream::Create(NewBankStream(output), TTextStream::UTF8);
-        return lines;
-    }
-
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        for (int32_t i = 0; i < LinkBox->ItemCount(); ++i) names.push_back(LinkBox->ItemText(i).ToBytes8());
-        return names;
-    }
-
-    // Posts an event the way a gadget does and lets the application poll it.
-    void Deliver(int32_t id, const Ref<TGadget>& source, int32_t data) {
-        DispatchEvent(MakeEvent(id, source, data));
-        PollOnce();
-    }
-
-    Ref<ScriptedDriver> driver;
-    Ref<TSystemDriver> savedDriver;
-    Ref<TTextStream> savedConsole;
-    Ref<TBank> output;
-    std::mutex pagesMutex;
-    std::map<std::string, std::string> pages;
-    std::unique_ptr<nettest::FakeServer> server;
-};
-
-}  // namespace
+using namespace apptest;
 
 TEST(FixURL, SchemesAndPrefixes) {
     EXPECT_EQ(FixURL("http://forum.example/t?id=4"), String("http::forum.example/t?id=4"));
     EXPECT_EQ(FixURL("forum.example/t"), String("http::forum.example/t"));
-    EXPECT_EQ(FixURL("https://forum.example/t"), String("http::https::forum.example/t"));
+    EXPECT_EQ(FixURL("https://forum.example/t"), String("https::forum.example/t"));
+    EXPECT_EQ(FixURL("HTTPS://forum.example/"), String("http::HTTPS::forum.example/"));
+    EXPECT_EQ(FixURL("ftp://x/?https://y"), String("http::ftp::x/?https::y"));
     EXPECT_EQ(FixURL("HTTP://forum.example/"), String("http::HTTP::forum.example/"));
     EXPECT_EQ(FixURL("forum.example/?next=http://x"), String("forum.example/?next=http::x"));
     EXPECT_EQ(FixURL("a://b://c"), String("http::a::b::c"));
@@ -210,10 +68,10 @@ TEST_F(WatcherTest, UnreachablePageAddsNothing) {
 }
 
 TEST_F(WatcherTest, LineCountsFollowReadLine) {
-    SetPage("/empty", "");
-    SetPage("/mixed", "a\r\nb\nno end");
-    SetPage("/nul", std::string("a\0b\n", 4));
-    SetPage("/huge", std::string(3 << 20, 'x'));  // one line of 3 MB
+    server->Set("/empty", "");
+    server->Set("/mixed", "a\r\nb\nno end");
+    server->Set("/nul", std::string("a\0b\n", 4));
+    server->Set("/huge", std::string(3 << 20, 'x'));  // one line of 3 MB
     EXPECT_EQ(ThreadWatch::Create(Url("/empty"), "e")->Length, 0);
     EXPECT_EQ(ThreadWatch::Create(Url("/mixed"), "m")->Length, 3);
     EXPECT_EQ(ThreadWatch::Create(Url("/nul"), "n")->Length, 2);
@@ -255,7 +113,12 @@ TEST_F(WatcherTest, EntriesThatCannotBeFetchedAtStartUpAreKept) {
     LoadList();
     EXPECT_EQ(Names(), (std::vector<std::string>{"Gone", "A"}));
     ThreadWatch::update();
-    EXPECT_EQ(Output(), (std::vector<std::string>{"Failed to connect to Gone.", "Old count: 3", "New Count: 3"}));
+    std::vector<std::string> out = Output();
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0], "Failed to connect to Gone.");
+    EXPECT_EQ(out[1].rfind("Reason: ", 0), 0u) << out[1];  // why, in the engine's words
+    EXPECT_EQ(std::vector<std::string>(out.begin() + 2, out.end()),
+              (std::vector<std::string>{"Old count: 3", "New Count: 3"}));
     EXPECT_EQ(ReadFileBytes("autosave.dat"),
               std::string(kDeadHost) + "/gone\r\nGone\r\n12\r\n" + kHost + "/a\r\nA\r\n3\r\n");
 }
@@ -264,10 +127,11 @@ TEST_F(WatcherTest, SaveWritesExactBytesAndReplacesTheFile) {
     SaveList();
     EXPECT_EQ(ReadFileBytes("autosave.dat"), "");
     ThreadWatch::Create(Url("/a"), "First");
-    ThreadWatch::Create(String("http://") + kHost + "/b", String(u"Caf\u00E9 \u20AC"));
+    ThreadWatch::Create(String("http://") + kHost + "/b", String(u"Caf\u00E9 \u00FF"));
     EXPECT_TRUE(SaveList());
+    // Text that fits in 8 bits is written as it always was.
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nFirst\r\n3\r\nhttp://" + kHost +
-                                                 "/b\r\nCaf\xE9 \xAC\r\n5\r\n");
+                                                 "/b\r\nCaf\xE9 \xFF\r\n5\r\n");
     EXPECT_EQ(PathKind("autosave.dat.new"), 0);  // nothing left behind
 }
 
@@ -313,9 +177,41 @@ TEST_F(WatcherTest, AFileThatCannotBeReadAtStartUpIsNotEmptied) {
     int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYRD);
     ASSERT_GE(held, 0);
     LoadList();
-    _close(held);
     EXPECT_EQ(ThreadList->Count(), 0);
+    EXPECT_EQ(driver->notes.size(), 1u);  // told once
+    ThreadWatch::Listed(Url("/b"), "B", 5);
+    EXPECT_FALSE(SaveList());
+    _close(held);
     EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
+    // Once it can be read, its pages come back after the ones added meanwhile.
+    EXPECT_TRUE(SaveList());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/b\r\nB\r\n5\r\n" + stored);
+    EXPECT_EQ(driver->notes.size(), 1u);
+}
+
+// The temporary file held open by another program (a scanner, say): the
+// save waits for it, or fails with the old list whole.
+TEST_F(WatcherTest, ATemporaryFileHeldByAnotherProgramNeverCostsTheList) {
+    ThreadWatch::Listed(Url("/a"), "A", 3);
+    SaveList();
+    std::string before = ReadFileBytes("autosave.dat");
+    ThreadWatch::Listed(Url("/b"), "B", 5);
+    // Writing shut out; then only moving (reading and writing shared).
+    for (auto [share, mode] : {std::pair{_SH_DENYRW, _O_RDWR}, std::pair{_SH_DENYNO, _O_RDONLY}}) {
+        int held = _wsopen(L"autosave.dat.new", mode | _O_CREAT | _O_BINARY, share, _S_IREAD | _S_IWRITE);
+        ASSERT_GE(held, 0);
+        std::thread release([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            _close(held);
+        });
+        bool saved = SaveList();
+        release.join();
+        std::string after = ReadFileBytes("autosave.dat");
+        EXPECT_TRUE(saved ? after == before + std::string(kHost) + "/b\r\nB\r\n5\r\n" : after == before)
+            << "share " << share << ", saved " << saved << ": " << after;
+        EXPECT_TRUE(saved) << "share " << share;
+    }
 }
 #endif
 
@@ -323,8 +219,8 @@ TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
     Ref<ThreadWatch> a = ThreadWatch::Create(Url("/a"), "A");
     Ref<ThreadWatch> b = ThreadWatch::Create(String("http://") + kHost + "/b", "B");
     Ref<ThreadWatch> c = ThreadWatch::Create(Url("/c"), "C");
-    SetPage("/b", Lines(6));
-    SetPage("/c", Lines(2));
+    server->Set("/b", Lines(6));
+    server->Set("/c", Lines(2));
     driver->answers = {1, 0};  // OK for B, Cancel for C
     ThreadWatch::update();
     EXPECT_EQ(Output(), (std::vector<std::string>{"Old count: 3", "New Count: 3", "Old count: 5", "New Count: 6",
@@ -342,26 +238,48 @@ TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
 }
 
 TEST_F(WatcherTest, AddActionsFromButtonAndEnterOnly) {
-    URLField = New<TextGadget>();
-    NameField = New<TextGadget>();
-    AddButton = New<TGadget>();
-    RemoveButton = New<TGadget>();
     URLField->SetText(Url("/a"));
     NameField->SetText("A");
     Deliver(EventGadgetAction, URLField, 0);  // a text change adds nothing
     Deliver(EventGadgetAction, NameField, 13);
     EXPECT_EQ(ThreadList->Count(), 0);
     Deliver(EventGadgetAction, URLField, 13);
+    Attend([] { return !AddsPending(); }, 30000);
     EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
     EXPECT_EQ(URLField->GetText(), String("URL"));
     EXPECT_EQ(NameField->GetText(), String("name"));
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nA\r\n3\r\n");
-    Deliver(EventGadgetAction, AddButton, 0);  // the placeholders name no reachable page
-    EXPECT_EQ(ThreadList->Count(), 1);
+    EXPECT_TRUE(driver->notes.empty());
+}
+
+// A page that cannot be added says why and keeps what was typed.
+TEST_F(WatcherTest, AddThatFailsSaysWhyAndKeepsTheFields) {
+    struct Case {
+        String url;
+        std::string note;  // empty: whatever the engine says, after the name
+    };
+    const Case cases[] = {
+        {Url("/missing"), "Could not add My thread: the server answered 404 Not Found."},
+        {"", "Could not add My thread: the address has no host name."},
+        {"http://", "Could not add My thread: the address has no host name."},
+        {"http:///x", "Could not add My thread: the address has no host name."},
+        {String(kDeadHost) + "/x", ""},
+    };
+    for (const Case& c : cases) {
+        driver->notes.clear();
+        AddThroughWindow(c.url, "My thread");
+        ASSERT_EQ(driver->notes.size(), 1u) << c.url.ToBytes8();
+        if (!c.note.empty()) {
+            EXPECT_EQ(driver->notes[0], c.note);
+        }
+        EXPECT_EQ(driver->notes[0].rfind("Could not add My thread: ", 0), 0u) << driver->notes[0];
+        EXPECT_EQ(URLField->GetText(), c.url);
+        EXPECT_EQ(NameField->GetText(), String("My thread"));
+        EXPECT_EQ(ThreadList->Count(), 0);
+    }
 }
 
 TEST_F(WatcherTest, RemoveAsksAndSavesAtOnce) {
-    RemoveButton = New<TGadget>();
     ThreadWatch::Create(Url("/a"), "A");
     ThreadWatch::Create(Url("/b"), "B");
     SaveList();
@@ -389,4 +307,98 @@ TEST_F(WatcherTest, ActivatingAnItemOpensItsAddressAsTyped) {
     Deliver(EventGadgetSelect, LinkBox, 0);
     Deliver(EventGadgetAction, LinkBox, 1);  // the reported position counts
     EXPECT_EQ(driver->opened, (std::vector<std::string>{std::string("http://") + kHost + "/b"}));
+}
+
+// Names and addresses in any script come back unchanged, and no character
+// can end a line of the file: each record keeps its place.
+TEST_F(WatcherTest, EveryScriptSurvivesASaveAndALoad) {
+    const std::u16string texts[] = {
+        u"\u4E0A\u6D77 forum",           // low byte 0x0A: a line end in 8 bits
+        u"\u0E0A\u0E32",                 // Thai
+        u"\u040A\u0430\u0431",           // Cyrillic
+        u"a\u3000b",                     // ideographic space: low byte 0x00
+        u"\u00E9t\u00E9 \u0100",         // Latin-1 and just past it
+        u"\U0001F600 smile",             // beyond 16 bits: a surrogate pair
+        u"\u00EF\u00BB\u00BFnot a mark",  // 8-bit text that begins like the UTF-8 mark
+    };
+    for (const std::u16string& text : texts) {
+        ThreadList = New<TList>();
+        NextIndex = 0;
+        LinkBox = New<TGadget>();
+        ThreadWatch::Listed(String(text) + "/p", String(text), 4);
+        ThreadWatch::Listed(Url("/a"), "after", 3);
+        ASSERT_TRUE(SaveList());
+        ThreadList = New<TList>();
+        NextIndex = 0;
+        LinkBox = New<TGadget>();
+        LoadList();
+        ASSERT_EQ(ThreadList->Count(), 2);
+        auto first = Cast<ThreadWatch>(ThreadList->First());
+        auto second = Cast<ThreadWatch>(ThreadList->Last());
+        EXPECT_EQ(first->name, String(text));
+        EXPECT_EQ(first->URL, String(text) + "/p");
+        EXPECT_EQ(first->Length, 4);
+        EXPECT_EQ(second->name, String("after"));
+        EXPECT_EQ(second->Length, 3);
+    }
+}
+
+TEST(WatchListCodec, ReadsBothFormsAndWritesTheNarrowOneWhenItFits) {
+    struct Case {
+        std::string bytes;
+        std::u16string name;
+    };
+    const Case cases[] = {
+        {"u\r\nCaf\xE9\r\n1\r\n", u"Caf\u00E9"},                 // 8-bit, as always
+        {"\xEF\xBB\xBFu\r\nCaf\xC3\xA9\r\n1\r\n", u"Caf\u00E9"},  // UTF-8 after the mark
+        {"\xEF\xBB\xBFu\nbad \xFF\n1\n", u"bad \uFFFD"},          // a broken sequence stays in its line
+    };
+    for (const Case& c : cases) {
+        std::vector<StoredPage> pages = DecodeWatchList(c.bytes);
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_EQ(pages[0].name, String(c.name));
+        EXPECT_EQ(pages[0].length, 1);
+    }
+    EXPECT_EQ(EncodeWatchList({{"u", String(u"Caf\u00E9"), 1}}), "u\r\nCaf\xE9\r\n1\r\n");
+    EXPECT_EQ(EncodeWatchList({{"u", String(u"\u4E0A"), 1}}), "\xEF\xBB\xBFu\r\n\xE4\xB8\x8A\r\n1\r\n");
+    EXPECT_EQ(EncodeWatchList({}), "");
+}
+
+// One message when saving starts to fail, none while it goes on failing,
+// and one again after a save in between worked.
+TEST_F(WatcherTest, AFailedSaveIsShownOncePerRunOfFailures) {
+    ThreadWatch::Listed(Url("/a"), "A", 3);
+    MakeDirectory("autosave.dat.new", 0);  // the new contents cannot be written
+    EXPECT_FALSE(SaveList());
+    EXPECT_FALSE(SaveList());
+    ASSERT_EQ(driver->notes.size(), 1u);
+    EXPECT_NE(driver->notes[0].find("could not be saved"), std::string::npos) << driver->notes[0];
+    EraseDirectory("autosave.dat.new");
+    EXPECT_TRUE(SaveList());
+    MakeDirectory("autosave.dat.new", 0);
+    EXPECT_FALSE(SaveList());
+    EXPECT_EQ(driver->notes.size(), 2u);
+    EraseDirectory("autosave.dat.new");
+}
+
+// A replacement cut off after the new contents were complete leaves them
+// beside a missing file: they are the list.
+TEST_F(WatcherTest, ANewListLeftBesideAMissingFileIsLoaded) {
+    std::string stored = std::string(kHost) + "/a\r\nA\r\n3\r\n";
+    WriteFileBytes("autosave.dat.new", stored);
+    LoadList();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
+    EXPECT_EQ(PathKind("autosave.dat.new"), 0);
+}
+
+// An entry stored without a host is kept, and never fetched from the local
+// machine.
+TEST_F(WatcherTest, AStoredAddressWithoutHostIsKeptAndNotFetched) {
+    WriteFileBytes("autosave.dat", "http://\r\nNo host\r\n5\r\n");
+    LoadList();
+    ThreadWatch::update();
+    EXPECT_EQ(Output(), (std::vector<std::string>{"Failed to connect to No host.",
+                                                  "Reason: the address has no host name."}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), "http://\r\nNo host\r\n5\r\n");
 }

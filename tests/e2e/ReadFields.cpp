@@ -1,6 +1,7 @@
-// Prints the text fields of a top-level window, one per line as
-// "<y> <text>" (y relative to the window's client area), so the end-to-end
-// test can check what a field really holds rather than how it looks.
+// Prints the text fields and static texts of a top-level window, one per
+// line as "<y> <text>" (y relative to the window's client area), so the
+// end-to-end test can check what a field really holds rather than how it
+// looks, and what a message box says.
 //   read_fields.exe "<window title>"
 #include <windows.h>
 
@@ -14,7 +15,7 @@ HWND g_top;
 BOOL CALLBACK PrintField(HWND child, LPARAM) {
     wchar_t cls[32];
     GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
+    if (lstrcmpiW(cls, L"Edit") != 0 && lstrcmpiW(cls, L"Static") != 0) return TRUE;
     RECT r;
     GetWindowRect(child, &r);
     POINT p{r.left, r.top};

@@ -24,14 +24,17 @@ SOURCE_DIR = os.environ.get("VW_SOURCE_DIR") or os.path.abspath(os.path.join(os.
 sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import (WINE_RUN, WINDOW_TITLE, Display, Failure, Program, check, record_file, start_persistent_wine,  # noqa: E402
-                          wait_for, xdo)
+from wine_program import (BOX_TITLE, WINE_RUN, WINDOW_TITLE, Display, Failure, Probe, Program, check,  # noqa: E402
+                          record_file, start_persistent_wine, wait_for, xdo)
 
 BIN_DIR = os.environ.get("VW_BIN_DIR", os.path.join(SOURCE_DIR, "build", "win64", "bin"))
 PROGRAM = os.path.join(BIN_DIR, "VostleWatch.exe")
 
 SERVER_IP = "127.0.90.1"
 DEAD_IP = "127.0.90.2"   # nothing listens here: connections are refused
+SLOW_IP = "127.0.90.3"   # every answer waits 3 s: fetches overlap for seconds
+SLOWISH_IP = "127.0.90.4"  # every answer waits 1 s
+PROBE_LIMIT_MS = 100     # a window must answer within this (p99)
 
 # Client-area positions of the gadgets (centre points).
 URL_FIELD = (154, 16)
@@ -45,9 +48,10 @@ ROW_HEIGHT = 13
 class WatchProgram(Program):
     """The program with the positions of its gadgets."""
 
-    def field_texts(self):
-        """What the text fields hold, by their y position in the window."""
-        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "read_fields.exe"), WINDOW_TITLE],
+    def field_texts(self, title=WINDOW_TITLE):
+        """What the text fields (and static texts) hold, by their y position
+        in the window."""
+        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "read_fields.exe"), title],
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         texts = {}
         for line in r.stdout.decode("utf-8", "replace").splitlines():
@@ -80,6 +84,11 @@ class WatchProgram(Program):
                     raise Failure(f"the field holds {self.field_text(field)!r}, not {text!r}")
         time.sleep(0.5)
 
+    def box_text(self):
+        """What the message box says."""
+        self.find_window(BOX_TITLE)
+        return " ".join(t for t in self.field_texts(BOX_TITLE).values() if t)
+
     def list_item(self, index):
         # One row of the list box per record; the row height is that of
         # Wine's default GUI font in a report-style list view.
@@ -108,6 +117,49 @@ class Browser:
             return []
 
 
+def program_in(work, name, env, stored):
+    """The program in a folder of its own whose autosave.dat holds `stored` (bytes)."""
+    folder = os.path.join(work, name)
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+    with open(prog.autosave, "wb") as f:
+        f.write(stored)
+    return prog
+
+
+def gets(server):
+    """The requests since the last call as (method and path, Host header)."""
+    return [(request.rsplit(" ", 1)[0], host) for request, host in server.take_requests()]
+
+
+class SlowServer(LoopbackHttpServer):
+    """Answers every request after `delay` seconds, many at once."""
+
+    def __init__(self, address, delay):
+        super().__init__(address)
+        self.delay = delay
+
+    def start(self):
+        super().start()
+        delay = self.delay
+
+        class Slow(self._server.RequestHandlerClass):
+            def handle(self):
+                time.sleep(delay)
+                super().handle()
+        self._server.RequestHandlerClass = Slow
+        return self
+
+
+def check_responsive(probe, t0, t1, what):
+    ms = probe.between(t0, t1)
+    check(len(ms) >= 10, f"only {len(ms)} probe answers {what}")
+    p99 = Probe.p99(ms)
+    print(f"         WM_NULL {what}: p99 {p99:.1f} ms, worst {max(ms):.1f} ms over {len(ms)} probes", flush=True)
+    check(p99 < PROBE_LIMIT_MS, f"the window answered WM_NULL {what} in {p99:.1f} ms (p99), "
+          f"over the {PROBE_LIMIT_MS} ms limit")
+
+
 class Results:
     def __init__(self):
         self.cases = []   # (name, seconds, failure text or None)
@@ -126,6 +178,14 @@ class Results:
         print(f"[{'  OK  ' if failure is None else ' FAIL '}] {name} ({secs:.1f} s)" +
               ("" if failure is None else f"\n         {failure}"), flush=True)
         return failure is None
+
+    def run_steps(self, steps):
+        """Runs (name, function) steps in order until one fails; the rest
+        count as failed, not reached."""
+        for i, (name, fn) in enumerate(steps):
+            if not self.run(name, fn):
+                self.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
+                return
 
     def skip_rest(self, names, why):
         for name in names:
@@ -189,8 +249,9 @@ def user_session(work, env, server, browser, results):
         check(prog.read_autosave() == record_file([(*A, 3), (*B, 5), (*C, 7)]),
               f"autosave.dat after the first cycle holds {prog.read_autosave()!r}")
         check(browser.opened() == [A[0]], f"browser was asked to open {browser.opened()}, expected only {A[0]}")
-        reqs = server.take_requests()
-        want = [(f"GET {p} HTTP/1.0", SERVER_IP) for p in ("/t/a", "/t/b", "/t/c")] * 2
+        # Pages are fetched several at a time, so requests come in any order.
+        reqs = sorted(gets(server))
+        want = sorted([(f"GET {p}", SERVER_IP) for p in ("/t/a", "/t/b", "/t/c")] * 2)
         check(reqs == want, f"server saw {reqs}, expected {want}")
         state["file"] = prog.read_autosave()
 
@@ -208,11 +269,14 @@ def user_session(work, env, server, browser, results):
         prog.click(ADD_BUTTON)
         want = record_file([(*A, 3), (*B, 5), (*C, 7), (*D, 4)])
         wait_for(lambda: prog.read_autosave() == want, 40, "Delta in autosave.dat")
-        check(server.take_requests() == [("GET /t/d HTTP/1.0", SERVER_IP)], "Add did not fetch the page once")
+        check(gets(server) == [("GET /t/d", SERVER_IP)], "Add did not fetch the page once")
         # The fields are back at "URL" and "name": Add again tries a host
-        # named "URL", adds nothing, and still saves.
+        # named "URL", says it could not, adds nothing, and still saves.
         saved = os.stat(prog.autosave).st_mtime_ns
         prog.click(ADD_BUTTON)
+        text = prog.box_text()
+        check(text.startswith("Could not add name: "), f"the box after an Add without input says {text!r}")
+        prog.answer_box(ok=True)
         wait_for(lambda: os.stat(prog.autosave).st_mtime_ns != saved, 40, "the save of an Add without input")
         check(prog.read_autosave() == want, f"Add without input changed the list: {prog.read_autosave()!r}")
         check(server.take_requests() == [], "Add without input reached the server")
@@ -223,7 +287,23 @@ def user_session(work, env, server, browser, results):
         xdo("key", "Return")
         want = record_file([(*A, 3), (*B, 5), (*C, 7), (*D, 4), (*E, 6)])
         wait_for(lambda: prog.read_autosave() == want, 40, "Echo in autosave.dat")
-        check(server.take_requests() == [("GET /t/e HTTP/1.0", SERVER_IP)], "Enter did not fetch the page once")
+        check(gets(server) == [("GET /t/e", SERVER_IP)], "Enter did not fetch the page once")
+
+    def add_missing_page():
+        before = prog.read_autosave()
+        url = f"http://{SERVER_IP}/t/missing"
+        prog.fill(URL_FIELD, url)
+        prog.fill(NAME_FIELD, "Missing")
+        prog.click(ADD_BUTTON)
+        text = prog.box_text()
+        want = "Could not add Missing: the server answered 404 Not Found."
+        check(text == want, f"the box says {text!r}, expected {want!r}")
+        prog.answer_box(ok=True)
+        time.sleep(1.0)
+        fields = (prog.field_text(URL_FIELD), prog.field_text(NAME_FIELD))
+        check(fields == (url, "Missing"), f"after the failed Add the fields hold {fields}")
+        check(prog.read_autosave() == before, "a failed Add changed the list")
+        server.take_requests()
 
     def remove_cancelled():
         before = prog.read_autosave()
@@ -265,15 +345,13 @@ def user_session(work, env, server, browser, results):
     steps = [("session_first_cycle_asks_and_saves", first_cycle_then_screenshot),
              ("session_add_with_button", add_with_button),
              ("session_add_with_enter_in_field", add_with_enter),
+             ("session_add_of_missing_page_says_why_and_keeps_fields", add_missing_page),
              ("session_remove_cancelled", remove_cancelled),
              ("session_remove_confirmed", remove_confirmed),
              ("session_double_click_opens_typed_address", open_by_double_click),
              ("session_close_window_exits_0", close_window)]
     try:
-        for i, (name, fn) in enumerate(steps):
-            if not results.run(name, fn):
-                results.skip_rest([n for n, _ in steps[i + 1:]], f"{name} failed")
-                break
+        results.run_steps(steps)
     finally:
         if prog.proc.poll() is None:
             with open(os.path.join(folder, "stdout-tail.txt"), "w") as f:
@@ -284,19 +362,16 @@ def user_session(work, env, server, browser, results):
 # --- scenario 2: the server cannot be reached ----------------------------------
 
 def unreachable(work, env, results):
-    folder = os.path.join(work, "offline")
-    os.makedirs(folder, exist_ok=True)
-    prog = WatchProgram(PROGRAM, folder, env)
     stored = record_file([(f"http://{DEAD_IP}/t/a", "Alpha", 3), (f"{DEAD_IP}/t/b", "Beta", 5)])
-    with open(prog.autosave, "wb") as f:
-        f.write(stored)
+    prog = program_in(work, "offline", env, stored)
     prog.start()
 
     def run():
         gui = prog.wait_line("GUI stuff", 60)
         prog.wait_line("Countdown: 1499", 15)
-        ls = prog.lines()
-        expected = ["Update", "Failed to connect to Alpha.", "Failed to connect to Beta.", "GUI stuff"]
+        ls = [("Reason: ..." if line.startswith("Reason: ") else line) for line in prog.lines()]
+        failed = ["Failed to connect to Alpha.", "Reason: ...", "Failed to connect to Beta.", "Reason: ..."]
+        expected = failed + ["Update"] + failed + ["GUI stuff"]
         check(ls[:gui + 1] == expected, f"printed {ls[:gui + 1]}, expected {expected}")
         check(prog.read_autosave() == stored, f"autosave.dat after the cycle holds {prog.read_autosave()!r}")
         prog.close_window()
@@ -371,6 +446,149 @@ def killed_while_saving(work, env, server, results):
         prog.kill()
 
 
+# --- scenario 4: the window goes on while pages are fetched ---------------------
+
+def busy_window(work, env, server, slow, results):
+    """16 stored pages behind a server that waits 3 s per answer: the
+    start-up load and the cycle each take seconds. The window must answer
+    all the time, and an Add and a Remove in the middle of the cycle work."""
+    pages = [(f"/s/{i:02d}", 10 + i) for i in range(16)]
+    for path, n in pages:
+        slow.set_page(path, lines_body(n, seed=path))
+    stored = [(f"http://{SLOW_IP}{path}", f"Slow {i:02d}", n) for i, (path, n) in enumerate(pages)]
+    server.set_page("/t/new", lines_body(9))
+    new = (f"http://{SERVER_IP}/t/new", "Newcomer", 9)
+    prog = program_in(work, "busy", env, record_file(stored))
+    prog.start()
+    prog.main_window()
+    t_window = time.monotonic()
+    probe = Probe(BIN_DIR, WINDOW_TITLE, env)
+    state = {}
+
+    def during_load():
+        # Typing works while every page is being fetched.
+        prog.fill(URL_FIELD, new[0])
+        prog.fill(NAME_FIELD, new[1])
+        state["update"] = prog.times[prog.wait_line("Update", 120)]
+        check_responsive(probe, t_window + 1.0, state["update"], "during the start-up load")
+
+    def add_and_remove_during_cycle():
+        check("GUI stuff" not in prog.lines(), "the cycle ended before the Add and Remove")
+        prog.click(prog.list_item(14))      # Slow 14: its page comes in the cycle's second round
+        prog.click(REMOVE_BUTTON)
+        t_removed = prog.answer_box(ok=True)
+        prog.click(ADD_BUTTON)
+        t_added = time.monotonic()
+        state["gui"] = prog.times[prog.wait_line("GUI stuff", 120)]
+        check(state["gui"] > t_added, "the Add came after the cycle: it did not test a running cycle")
+        want = record_file([r for r in stored if r[1] != "Slow 14"] + [new])
+        wait_for(lambda: prog.read_autosave() == want, 60, "autosave.dat without Slow 14 and with Newcomer")
+        ls = prog.lines()
+        cycle = ls[ls.index("Update") + 1:ls.index("GUI stuff")]
+        check(len([line for line in cycle if line.startswith("Old count: ")]) in (15, 16),
+              f"the cycle printed {cycle}")
+        # Slow 14's count (24) is printed only if it was applied before the removal.
+        for i, line in enumerate(ls):
+            if line == "Old count: 24" and i > ls.index("Update"):
+                check(prog.times[i] < t_removed, "a result was applied to Slow 14 after it was removed")
+        check(prog.field_text(URL_FIELD) == "URL", "the fields were not reset after the Add")
+
+    def during_cycle():
+        check_responsive(probe, state["update"], state["gui"], "during the cycle")
+
+    steps = [("busy_window_answers_during_start_up_load", during_load),
+             ("busy_window_add_and_remove_during_cycle", add_and_remove_during_cycle),
+             ("busy_window_answers_during_cycle", during_cycle)]
+    try:
+        results.run_steps(steps)
+    finally:
+        probe.stop()
+        prog.kill()
+
+
+# --- scenario 5: closing while pages are fetched ---------------------------------
+
+def close_while_fetching(work, env, slow, results):
+    pages = [(f"/c/{i:02d}", 3 + i) for i in range(12)]
+    for path, n in pages:
+        slow.set_page(path, lines_body(n))
+    stored = record_file([(f"http://{SLOW_IP}{path}", f"Page {i:02d}", n) for i, (path, n) in enumerate(pages)])
+    folder = os.path.join(work, "close")
+    os.makedirs(folder, exist_ok=True)
+    prog = WatchProgram(PROGRAM, folder, env)
+
+    def close_during(phase):
+        with open(prog.autosave, "wb") as f:
+            f.write(stored)
+        prog.start()
+        prog.main_window()
+        if phase == "cycle":
+            prog.wait_line("Update", 120)
+        time.sleep(1.0)   # fetches are under way
+        check("GUI stuff" not in prog.lines(), f"the {phase} ended before the close")
+        if phase == "load":
+            check("Update" not in prog.lines(), "the start-up load ended before the close")
+        prog.focus(prog.main_window())
+        xdo("key", "alt+F4")
+        t_close = time.monotonic()
+        rc = prog.wait_exit(30)
+        took = time.monotonic() - 0.3 - t_close   # wait_exit lingers 0.3 s for the last lines
+        print(f"         closed during the {phase}: ended after {took:.2f} s", flush=True)
+        check(rc == 0, f"exit status {rc}")
+        check(took <= 1.0, f"the program took {took:.2f} s to end after the window was closed")
+        check(prog.read_autosave() == stored, f"autosave.dat after the close holds {prog.read_autosave()!r}")
+
+    try:
+        results.run("close_during_start_up_load_ends_at_once", close_during, "load")
+        prog.kill()
+        results.run("close_during_cycle_ends_at_once", close_during, "cycle")
+    finally:
+        prog.kill()
+
+
+# --- scenario 6: order of lines and questions -------------------------------------
+
+def mixed_order(work, env, server, slow, slowish, results):
+    """Pages that answer at very different times: lines and questions still
+    come in list order."""
+    slow.set_page("/o/a", lines_body(4))
+    slowish.set_page("/o/e", lines_body(6))
+    server.set_page("/o/c", lines_body(5))
+    records = [(f"http://{SLOW_IP}/o/a", "Alpha", 1), (f"http://{SERVER_IP}/o/missing", "Missing", 8),
+               (f"http://{SERVER_IP}/o/c", "Gamma", 1), (f"http://{DEAD_IP}/o/d", "Dead", 9),
+               (f"http://{SLOWISH_IP}/o/e", "Echo", 6)]
+    prog = program_in(work, "order", env, record_file(records))
+    prog.start()
+
+    def shown(lines):
+        return [("Reason: ..." if l.startswith("Reason: ") and "404" not in l else l) for l in lines]
+
+    def run():
+        update = prog.wait_line("Update", 120)
+        failed = ["Failed to connect to Missing.", "Reason: the server answered 404 Not Found.",
+                  "Failed to connect to Dead.", "Reason: ..."]
+        check(shown(prog.lines()[:update]) == failed, f"the start-up load printed {prog.lines()[:update]}")
+        alpha = ["Old count: 1", "New Count: 4"]
+        gamma = failed[:2] + ["Old count: 1", "New Count: 5"]
+        for asked_after in (alpha, alpha + gamma):
+            prog.find_window(BOX_TITLE, 60)
+            time.sleep(0.5)
+            so_far = shown(prog.lines()[update + 1:])
+            check(so_far == asked_after, f"when the question came the cycle had printed {so_far}")
+            prog.answer_box(ok=False)
+        gui = prog.wait_line("GUI stuff", 60)
+        want = alpha + gamma + failed[2:] + ["Old count: 6", "New Count: 6"]
+        check(shown(prog.lines()[update + 1:gui]) == want, f"the cycle printed {prog.lines()[update + 1:gui]}")
+        saved = record_file([(records[0][0], "Alpha", 4), records[1], (records[2][0], "Gamma", 5), records[3],
+                             records[4]])
+        wait_for(lambda: prog.read_autosave() == saved, 20, "the new counts in autosave.dat")
+
+    try:
+        results.run("mixed_pages_lines_and_questions_in_list_order", run)
+    finally:
+        prog.kill()
+
+
 def main():
     if not os.path.exists(PROGRAM):
         print(f"no program at {PROGRAM}", file=sys.stderr)
@@ -382,12 +600,18 @@ def main():
         browser = Browser(work)
         env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
         server = LoopbackHttpServer(SERVER_IP).start()
+        slow = SlowServer(SLOW_IP, 3.0).start()
+        slowish = SlowServer(SLOWISH_IP, 1.0).start()
         try:
             user_session(work, env, server, browser, results)
             unreachable(work, env, results)
             killed_while_saving(work, env, server, results)
+            busy_window(work, env, server, slow, results)
+            close_while_fetching(work, env, slow, results)
+            mixed_order(work, env, server, slow, slowish, results)
         finally:
-            server.stop()
+            for s in (server, slow, slowish):
+                s.stop()
     if os.environ.get("VW_TEST_XML"):
         results.write(os.environ["VW_TEST_XML"])
     failed = sum(1 for c in results.cases if c[2])

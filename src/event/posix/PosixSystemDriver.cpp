@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -77,6 +78,13 @@ public:
         {
             std::unique_lock<std::mutex> hold(Calls().lock);
             Calls().arrived.wait(hold, [] { return !Calls().calls.empty(); });
+        }
+        return Poll();
+    }
+    int32_t WaitFor(int32_t millis) override {
+        {
+            std::unique_lock<std::mutex> hold(Calls().lock);
+            Calls().arrived.wait_for(hold, std::chrono::milliseconds(millis), [] { return !Calls().calls.empty(); });
         }
         return Poll();
     }

@@ -221,6 +221,11 @@ int32_t TWin32SystemDriver::Wait() {
     return Poll();
 }
 
+int32_t TWin32SystemDriver::WaitFor(int32_t millis) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(millis < 0 ? 0 : millis), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    return Poll();
+}
+
 int32_t TWin32SystemDriver::MoveMouse(int32_t x, int32_t y) {
     POINT pt{x, y};
     HWND active = GetActiveWindow();

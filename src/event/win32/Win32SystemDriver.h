@@ -14,6 +14,7 @@ public:
 
     int32_t Poll() override;
     int32_t Wait() override;
+    int32_t WaitFor(int32_t millis) override;
     int32_t MoveMouse(int32_t x, int32_t y) override;
     int32_t SetMouseVisible(int32_t visible) override;
     int32_t Notify(const String& text, int32_t serious) override;

@@ -44,8 +44,14 @@ int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const
     item.pszText = w.data();
     item.iImage = icon;
     DeSensitize();
+    RECT before{}, after{};
+    GetClientRect(_hwnd, &before);
     SendMessageW(_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    GetClientRect(_hwnd, &after);
+    // The column fills the width, which changes only when a scroll bar comes;
+    // sizing it on every insert makes filling a long list slow.
+    if (after.right != before.right || SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, 0, 0) == 0)
+        SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
     if (!IsSingleSelect()) SelectionChanged();
     Sensitize();
     return 0;

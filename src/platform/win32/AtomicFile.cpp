@@ -2,46 +2,67 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-bool FlushToDisk(const std::u16string& path) {
-    HANDLE h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    BOOL ok = FlushFileBuffers(h);
-    CloseHandle(h);
-    return ok != 0;
+// A virus scanner, an indexer or an editor may hold a file for a moment.
+bool Transient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
 }
 
-bool ReplaceOnce(const std::u16string& temp, const std::u16string& target) {
-    if (GetFileAttributesW(W(target)) != INVALID_FILE_ATTRIBUTES &&
-        ReplaceFileW(W(target), W(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return true;
-    // No target yet, or a file system without ReplaceFile support.
-    return MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+template <class Step>
+bool WithRetries(Step step) {
+    for (int attempt = 0;; ++attempt) {
+        if (step()) return true;
+        if (attempt == 19 || !Transient(GetLastError())) return false;
+        Sleep(50);
+    }
+}
+
+bool Exists(const std::u16string& path) { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// Writing and forcing to disk go through one handle, so no other program can
+// come between them.
+bool WriteThrough(const std::u16string& path, const std::string& bytes) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (!WithRetries([&] {
+            h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+            return h != INVALID_HANDLE_VALUE;
+        }))
+        return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20)), wrote = 0;
+        ok = WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) && wrote == chunk;
+        done += wrote;
+    }
+    ok = ok && FlushFileBuffers(h);
+    return CloseHandle(h) && ok;
 }
 
 }  // namespace
 
-bool CommitFileReplacement(const std::u16string& temp, const std::u16string& target) {
-    if (!FlushToDisk(temp)) {
+bool MoveReplacementIntoPlace(const std::u16string& temp, const std::u16string& target) {
+    // A rename that replaces: it either happens whole or not at all. (The
+    // dedicated replace call can fail half way with the old file deleted and
+    // the new one not moved.)
+    return WithRetries(
+        [&] { return MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
+}
+
+bool ReplaceFileContents(const std::u16string& temp, const std::u16string& target, const std::string& bytes) {
+    if (!WriteThrough(temp, bytes)) {
         DeleteFileW(W(temp));
         return false;
     }
-    // A virus scanner or an editor may hold the file for a moment.
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (ReplaceOnce(temp, target)) return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION &&
-            error != ERROR_UNABLE_TO_REMOVE_REPLACED && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
-            break;
-        Sleep(50);
-    }
-    DeleteFileW(W(temp));
+    if (MoveReplacementIntoPlace(temp, target)) return true;
+    if (Exists(target)) DeleteFileW(W(temp));
     return false;
 }
 

@@ -1,0 +1,74 @@
+#include "app/MainLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "app/MainWindow.h"
+#include "app/PageChecks.h"
+#include "app/ThreadWatch.h"
+#include "event/Event.h"
+
+namespace {
+
+// The longest one wait for attention lasts. Input and finished fetches end
+// a wait at once, so this only bounds how stale a countdown step can get.
+constexpr int32_t kAttendMillis = 200;
+
+std::vector<Ref<ThreadWatch>> ListedRecords() {
+    std::vector<Ref<ThreadWatch>> records;
+    for (Ref<Object> o : *ThreadList)
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back(record);
+    return records;
+}
+
+}  // namespace
+
+void Attend(const std::function<bool()>& done, int32_t millis) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(millis, 0));
+    for (;;) {
+        while (int32_t id = PollEventQueue()) HandleEvent(id);
+        AnswerFinishedChecks();
+        if (done()) return;
+        int64_t left = kAttendMillis;
+        if (millis != kUntilDone) {
+            left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) return;
+        }
+        WaitForChecks(static_cast<int32_t>(std::min<int64_t>(left, kAttendMillis)));
+    }
+}
+
+void PollOnce() {
+    int32_t id = PollEventQueue();
+    if (id != 0) HandleEvent(id);
+}
+
+void ThreadWatch::update() {
+    CheckLine line;
+    for (const Ref<ThreadWatch>& record : ListedRecords())
+        line.Ask(record->streamURL, [record](const net::PageLines& page) { record->ApplyCheck(page); });
+    Attend([&] { return line.Idle(); }, kUntilDone);
+    SaveList();
+}
+
+void CheckStoredPages() {
+    CheckLine line;
+    for (const Ref<ThreadWatch>& record : ListedRecords()) {
+        line.Ask(record->streamURL, [record](const net::PageLines& page) {
+            if (record->IsListed() && !page.ok) record->ReportFailure(page);
+        });
+    }
+    Attend([&] { return line.Idle(); }, kUntilDone);
+}
+
+void RunCycle() {
+    Say("Update");
+    ThreadWatch::update();
+    Say("GUI stuff");
+    for (int32_t i = 0; i <= 1500; ++i) {
+        Attend([] { return false; }, 200);
+        Say(String("Countdown: ") + FormatInt(1500 - i));
+    }
+}

@@ -1,0 +1,131 @@
+"""A throwaway certificate authority for TLS tests, made fresh at test time.
+
+    pki = make_test_pki("/tmp/some/dir")
+    pki["ca"]            the trusted root (PEM); hand it to the client
+    pki["good"]          (cert, key) for "localhost"
+    pki["other_host"]    (cert, key) for "other.invalid"
+    pki["expired"]       (cert, key) for "localhost", validity ended yesterday
+    pki["untrusted"]     (cert, key) for "localhost" from a second root that
+                         nobody trusts
+    pki["untrusted_ca"]  that second root (PEM), for tests that want it
+
+As on real sites, the root signs an intermediate that signs the leaves, and
+each cert file holds the leaf followed by its intermediate, which is what a
+server sends.
+
+Every value is a file path. From the shell:
+
+    python3 tools/test_pki.py DIR      writes the files into DIR and prints
+                                       one "name path [key-path]" per line
+
+Clients check DNS names only (Wine ignores IP addresses in certificates),
+so the leaves name "localhost" and nothing else. Keys are P-256: quick to
+make, and every TLS stack here accepts them.
+"""
+import datetime
+import os
+import sys
+
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import ec
+from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+
+DAY = datetime.timedelta(days=1)
+
+
+def _name(common_name):
+    return x509.Name([x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Vostle Watch tests"),
+                      x509.NameAttribute(NameOID.COMMON_NAME, common_name)])
+
+
+def _key():
+    return ec.generate_private_key(ec.SECP256R1())
+
+
+def _authority(common_name, now, issuer=None):
+    """A root, or with issuer=(cert, key) an intermediate below it."""
+    key = _key()
+    public = key.public_key()
+    issuer_cert, issuer_key = issuer or (None, key)
+    builder = (x509.CertificateBuilder()
+               .subject_name(_name(common_name))
+               .issuer_name(issuer_cert.subject if issuer_cert else _name(common_name))
+               .public_key(public).serial_number(x509.random_serial_number())
+               .not_valid_before(now - DAY).not_valid_after(now + 30 * DAY))
+    if issuer_cert:
+        builder = builder.add_extension(
+            x509.AuthorityKeyIdentifier.from_issuer_public_key(issuer_key.public_key()), critical=False)
+    cert = (builder
+            .add_extension(x509.BasicConstraints(ca=True, path_length=0 if issuer_cert else 1), critical=True)
+            .add_extension(x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
+                                         data_encipherment=False, key_agreement=False, key_cert_sign=True,
+                                         crl_sign=True, encipher_only=False, decipher_only=False), critical=True)
+            .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
+            .sign(issuer_key, hashes.SHA256()))
+    return cert, key
+
+
+def _leaf(host, issuer_cert, issuer_key, not_before, not_after):
+    key = _key()
+    public = key.public_key()
+    cert = (x509.CertificateBuilder()
+            .subject_name(_name(host)).issuer_name(issuer_cert.subject)
+            .public_key(public).serial_number(x509.random_serial_number())
+            .not_valid_before(not_before).not_valid_after(not_after)
+            .add_extension(x509.SubjectAlternativeName([x509.DNSName(host)]), critical=False)
+            .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
+            .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
+                                         data_encipherment=False, key_agreement=False, key_cert_sign=False,
+                                         crl_sign=False, encipher_only=False, decipher_only=False), critical=True)
+            .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
+            .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
+            .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(issuer_key.public_key()), critical=False)
+            .sign(issuer_key, hashes.SHA256()))
+    return cert, key
+
+
+def _write_certs(path, *certs):
+    with open(path, "wb") as f:
+        for cert in certs:
+            f.write(cert.public_bytes(serialization.Encoding.PEM))
+    return path
+
+
+def _write_pair(directory, name, chain, key):
+    key_path = os.path.join(directory, name + ".key")
+    with open(key_path, "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                  serialization.NoEncryption()))
+    return _write_certs(os.path.join(directory, name + ".pem"), *chain), key_path
+
+
+def make_test_pki(directory):
+    """Writes a fresh root, a second untrusted root, their intermediates and
+    four leaves into `directory` (made if missing); returns the paths (see
+    the module text)."""
+    os.makedirs(directory, exist_ok=True)
+    now = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
+    ca = _authority("Vostle Watch test root", now)
+    middle = _authority("Vostle Watch test intermediate", now, issuer=ca)
+    stranger = _authority("Vostle Watch untrusted root", now)
+    stranger_middle = _authority("Vostle Watch untrusted intermediate", now, issuer=stranger)
+    leaves = {
+        "good": ("localhost", middle, now - DAY, now + 30 * DAY),
+        "other_host": ("other.invalid", middle, now - DAY, now + 30 * DAY),
+        "expired": ("localhost", middle, now - 30 * DAY, now - DAY),
+        "untrusted": ("localhost", stranger_middle, now - DAY, now + 30 * DAY),
+    }
+    pki = {"ca": _write_certs(os.path.join(directory, "ca.pem"), ca[0]),
+           "untrusted_ca": _write_certs(os.path.join(directory, "untrusted-ca.pem"), stranger[0])}
+    for name, (host, issuer, not_before, not_after) in leaves.items():
+        cert, key = _leaf(host, *issuer, not_before, not_after)
+        pki[name] = _write_pair(directory, name.replace("_", "-"), (cert, issuer[0]), key)
+    return pki
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit("usage: test_pki.py DIR")
+    for name, value in make_test_pki(sys.argv[1]).items():
+        print(name, *(value if isinstance(value, tuple) else (value,)))
