@@ -23,6 +23,9 @@ shift 2
 cxx=${CXX_FUZZ:-clang++-14}
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$root/src" -I"$root/fuzz")
+# The shared socket code finds the system's declarations in the folder of
+# the platform, as the CMake build gives it to vw_platform alone.
+platform_flags=(-I"$root/src/platform/posix")
 mkdir -p "$out/obj" "$out/corpus-$name"
 
 # The library sources the harnesses need, compiled once per change.
@@ -31,7 +34,7 @@ for src in "$root"/src/runtime/*.cpp "$root"/src/platform/*.cpp "$root"/src/plat
            "$root"/src/stream/*.cpp "$root"/src/net/*.cpp; do
   obj=$out/obj/$(basename "$(dirname "$src")")_$(basename "${src%.cpp}").o
   if [[ ! -f $obj || $src -nt $obj ]]; then
-    "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" -o "$obj"
+    "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" "${platform_flags[@]}" -c "$src" -o "$obj"
   fi
   objs+=("$obj")
 done

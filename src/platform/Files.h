@@ -31,6 +31,9 @@ bool StatPath(const std::u16string& path, PathStatus& out);
 // True for a symbolic link or junction (not followed), so that erasing a tree
 // removes the link instead of the contents it points at.
 bool IsLink(const std::u16string& path);
+// True when both paths name one existing file, however spelt (letter case
+// on Windows, "./", links): the platform's file identities are compared.
+bool SameFile(const std::u16string& a, const std::u16string& b);
 bool MakeDir(const std::u16string& path);
 bool RemoveDir(const std::u16string& path);
 bool RemoveFile(const std::u16string& path);

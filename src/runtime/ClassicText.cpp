@@ -41,7 +41,9 @@ String RightText(const String& text, int32_t n) {
 String LeftJustify(const String& text, int32_t n) { return text.Slice(0, n); }
 
 String RightJustify(const String& text, int32_t n) {
-    return text.Slice(static_cast<int32_t>(int64_t{text.Length()} - n), text.Length());
+    // Slice(length - n, length) is empty for n <= 0; length - n may not fit.
+    if (n <= 0) return String();
+    return text.Slice(text.Length() - n, text.Length());
 }
 
 String TrimText(const String& text) { return text.TrimBlanks(); }

@@ -2,6 +2,7 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 
 Ref<TLink> TLink::NextLink() const { return _succ && !_succ->IsSentinel() ? _succ : nullptr; }
 Ref<TLink> TLink::PrevLink() const { return _pred && !_pred->IsSentinel() ? _pred : nullptr; }
@@ -151,47 +152,71 @@ int32_t TList::Sort(bool ascending, CompareFunction compare) {
     // reference for the duration so that none can go while it is rewired.
     TLink* head = _head.Get();
     for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->AddRef();
-    int32_t s = ascending ? 1 : -1;
+    ScopeExit release([head] {
+        for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->Release();
+    });
     for (int64_t k = 1;; k *= 2) {
-        TLink* p = head->_succ.Get();
         TLink* tail = head;
         int merges = 0;
-        while (p != head) {
-            ++merges;
-            TLink* q = p;
-            int64_t psize = 0;
-            while (psize < k && q != head) {
-                ++psize;
-                q = q->_succ.Get();
-            }
-            int64_t qsize = k;
-            while (psize > 0 || (qsize > 0 && q != head)) {
-                TLink* e;
-                bool takeRight;
-                if (psize == 0) takeRight = true;
-                else if (qsize == 0 || q == head) takeRight = false;
-                else takeRight = int64_t{compare(p->_value, q->_value)} * s > 0;
-                if (takeRight) {
-                    e = q;
-                    q = q->_succ.Get();
-                    --qsize;
-                } else {
-                    e = p;
-                    p = p->_succ.Get();
-                    --psize;
-                }
-                tail->_succ = Ref<TLink>(e);
-                e->_pred = Ref<TLink>(tail);
-                tail = e;
-            }
-            p = q;
-        }
+        for (TLink* p = head->_succ.Get(); p != head; ++merges) p = MergeRuns(head, tail, p, k, ascending, compare);
         tail->_succ = _head;
         head->_pred = Ref<TLink>(tail);
         if (merges <= 1) break;
     }
-    for (TLink* l = head->_succ.Get(); l != head; l = l->_succ.Get()) l->Release();
     return 0;
+}
+
+TLink* TList::MergeRuns(TLink* head, TLink*& tail, TLink* p, int64_t k, bool ascending, CompareFunction compare) {
+    TLink* q = p;
+    int64_t psize = 0;
+    while (psize < k && q != head) {
+        ++psize;
+        q = q->_succ.Get();
+    }
+    int64_t qsize = k;
+    while (psize > 0 || (qsize > 0 && q != head)) {
+        bool takeRight;
+        if (psize == 0) takeRight = true;
+        else if (qsize == 0 || q == head) takeRight = false;
+        else {
+            int32_t f;
+            try {
+                f = compare(p->_value, q->_value);
+            } catch (...) {
+                CloseAfterFailedMerge(head, tail, p, psize, q);
+                throw;
+            }
+            takeRight = (ascending ? f : -int64_t{f}) > 0;
+        }
+        TLink* e = takeRight ? q : p;
+        if (takeRight) {
+            q = q->_succ.Get();
+            --qsize;
+        } else {
+            p = p->_succ.Get();
+            --psize;
+        }
+        tail->_succ = Ref<TLink>(e);
+        e->_pred = Ref<TLink>(tail);
+        tail = e;
+    }
+    return q;
+}
+
+void TList::CloseAfterFailedMerge(TLink* head, TLink* tail, TLink* p, int64_t psize, TLink* q) {
+    // The links not merged yet (the rest of the left run, then all from q
+    // on, untouched by this pass) follow the tail; then the back links are
+    // rebuilt from the forward ones.
+    for (; psize > 0; --psize, p = p->_succ.Get()) {
+        tail->_succ = Ref<TLink>(p);
+        tail = p;
+    }
+    tail->_succ = Ref<TLink>(q);
+    TLink* l = head;
+    do {
+        l->_succ->_pred = Ref<TLink>(l);
+        l = l->_succ.Get();
+    } while (l != head);
 }
 
 Ref<TListEnum> TList::ObjectEnumerator() const { return New<TListEnum>(_head->_succ); }

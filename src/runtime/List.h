@@ -98,6 +98,12 @@ public:
     Iterator end() const { return Iterator(_head); }
 
 private:
+    // Sort's steps: merges the run of up to k links at p with the run after
+    // it onto tail and returns the link after both; when the comparison
+    // raises, the ring is closed again over every element first.
+    static TLink* MergeRuns(TLink* head, TLink*& tail, TLink* p, int64_t k, bool ascending, CompareFunction compare);
+    static void CloseAfterFailedMerge(TLink* head, TLink* tail, TLink* p, int64_t psize, TLink* q);
+
     Ref<TLink> _head;
 };
 

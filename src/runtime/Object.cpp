@@ -1,14 +1,15 @@
 #include "runtime/Object.h"
 
-#include <cstdio>
-
 #include "runtime/Errors.h"
 #include "runtime/String.h"
 
 String Object::ToString() const {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%p", static_cast<const void*>(this));
-    return String(buffer);
+    // The address as the Windows C runtime prints a pointer: upper-case
+    // hexadecimal, as many digits as a pointer has (eight on 32-bit), on
+    // every platform alike.
+    auto address = reinterpret_cast<uintptr_t>(this);
+    if constexpr (sizeof address == 4) return HexText(static_cast<int32_t>(address));
+    else return LongHexText(static_cast<int64_t>(address));
 }
 
 int32_t Object::Compare(const Object* other) const {

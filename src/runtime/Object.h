@@ -1,6 +1,8 @@
 // The root of every framework and application type: an intrusively
 // reference-counted object, the smart reference that keeps it alive, and the
-// checked cast. An empty Ref is the null object.
+// checked cast. An empty Ref is the null object. Counts are not atomic:
+// framework objects, strings included, are made, shared and released on the
+// main thread only; worker threads keep to plain C++ data.
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,7 @@
 #include "runtime/String.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "platform/Utf8.h"
@@ -42,16 +40,12 @@ struct FreeBlock {
     FreeBlock* next;
 };
 
+// Strings, like every framework object, are made and dropped on the main
+// thread only (their reference counts are not atomic either), so the pool
+// takes no lock.
 struct StringPool {
     FreeBlock* free[kPooledClasses] = {};
     int32_t count[kPooledClasses] = {};
-    std::atomic_flag busy = ATOMIC_FLAG_INIT;  // objects stay on one thread, but be safe
-
-    void Lock() {
-        while (busy.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    void Unlock() { busy.clear(std::memory_order_release); }
 };
 
 StringPool s_pool;
@@ -64,18 +58,17 @@ size_t BlockSize(int32_t sizeClass, int32_t length) {
 }  // namespace
 
 StringObject* StringObject::Allocate(int32_t length) {
-    if (length < 0) RaiseRuntimeError("String too long");
+    // Checked first: the class arithmetic below must not overflow.
+    if (length < 0 || length > kMaxLength) RaiseRuntimeError("String too long");
     int32_t sizeClass = (length + kClassUnits - 1) / kClassUnits;
     if (sizeClass >= kPooledClasses) sizeClass = kPooledClasses;
     void* block = nullptr;
     if (sizeClass < kPooledClasses) {
-        s_pool.Lock();
         if (FreeBlock* b = s_pool.free[sizeClass]) {
             s_pool.free[sizeClass] = b->next;
             --s_pool.count[sizeClass];
             block = b;
         }
-        s_pool.Unlock();
     }
     if (!block) block = ::operator new(BlockSize(sizeClass, length));
     *static_cast<int32_t*>(block) = sizeClass;
@@ -85,16 +78,12 @@ StringObject* StringObject::Allocate(int32_t length) {
 void StringObject::operator delete(void* p) {
     void* block = static_cast<char*>(p) - kHeader;
     int32_t sizeClass = *static_cast<int32_t*>(block);
-    if (sizeClass < kPooledClasses) {
-        s_pool.Lock();
-        if (s_pool.count[sizeClass] < kPoolLimit) {
-            auto* b = static_cast<FreeBlock*>(block);
-            b->next = s_pool.free[sizeClass];
-            s_pool.free[sizeClass] = b;
-            ++s_pool.count[sizeClass];
-            block = nullptr;
-        }
-        s_pool.Unlock();
+    if (sizeClass < kPooledClasses && s_pool.count[sizeClass] < kPoolLimit) {
+        auto* b = static_cast<FreeBlock*>(block);
+        b->next = s_pool.free[sizeClass];
+        s_pool.free[sizeClass] = b;
+        ++s_pool.count[sizeClass];
+        return;
     }
     ::operator delete(block);
 }
@@ -111,9 +100,10 @@ int32_t StringObject::Compare(const Object* other) const {
 
 namespace {
 
-// Lengths are 32-bit; anything that would not fit is refused before allocating.
+// A length computed in 64 bits, refused before anything is allocated when it
+// is beyond the longest string.
 int32_t CheckedLength(int64_t length) {
-    if (length > std::numeric_limits<int32_t>::max()) RaiseRuntimeError("String too long");
+    if (length > StringObject::kMaxLength) RaiseRuntimeError("String too long");
     return static_cast<int32_t>(length);
 }
 
@@ -380,7 +370,7 @@ std::vector<String> String::SplitText(const String& separator) const {
 
 String String::Join(const std::vector<String>& pieces, const String& separator) {
     int64_t length = 0;
-    for (size_t i = 0; i < pieces.size(); ++i) length += pieces[i].Length() + (i ? separator.Length() : 0);
+    for (size_t i = 0; i < pieces.size(); ++i) length += int64_t{pieces[i].Length()} + (i ? separator.Length() : 0);
     return Build(CheckedLength(length), [&](char16_t* out) {
         for (size_t i = 0; i < pieces.size(); ++i) {
             if (i) {

@@ -21,7 +21,12 @@ public:
     // Text order for strings; other objects fall back to address order.
     int32_t Compare(const Object* other) const override;
 
+    // The longest string: its block, header included, stays below 2^31
+    // bytes, so no size computed from a length can overflow on any build.
+    static constexpr int32_t kMaxLength = (0x7FFFFFFF - 64) / 2;
+
     // Units are stored right after the object, so one allocation per string.
+    // A length beyond kMaxLength raises "String too long".
     static StringObject* Allocate(int32_t length);
     static void operator delete(void* p);
 

@@ -7,6 +7,8 @@
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
+#include "stream/Endian.h"
 
 namespace {
 
@@ -18,18 +20,6 @@ uint8_t* Allocate(int32_t bytes) {
     void* p = std::calloc(bytes > 0 ? static_cast<size_t>(bytes) : 1, 1);
     if (!p) throw std::bad_alloc();
     return static_cast<uint8_t*>(p);
-}
-
-template <class U>
-U LoadLE(const uint8_t* b) {
-    U v = 0;
-    for (size_t i = 0; i < sizeof(U); ++i) v |= static_cast<U>(b[i]) << (8 * i);
-    return v;
-}
-
-template <class U>
-void StoreLE(uint8_t* b, U v) {
-    for (size_t i = 0; i < sizeof(U); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -55,7 +45,10 @@ int32_t TBank::Resize(int32_t size) {
         if (capacity < size) capacity = size;
         if (capacity > kMaxSize) capacity = kMaxSize;
         uint8_t* buf = Allocate(static_cast<int32_t>(capacity));
-        if (_size > 0) std::memcpy(buf, _buf, static_cast<size_t>(_size));
+        // A static bank (capacity -1) is copied even when it shrinks: never
+        // more than the new block holds.
+        int32_t kept = _size < size ? _size : size;
+        if (kept > 0) std::memcpy(buf, _buf, static_cast<size_t>(kept));
         if (_capacity >= 0) std::free(_buf);
         _buf = buf;
         _capacity = static_cast<int32_t>(capacity);
@@ -85,70 +78,45 @@ int32_t TBank::PokeByte(int32_t offset, int32_t value) {
     *Range(offset, 1) = static_cast<uint8_t>(value);
     return 0;
 }
-int32_t TBank::PeekShort(int32_t offset) { return LoadLE<uint16_t>(Range(offset, 2)); }
+int32_t TBank::PeekShort(int32_t offset) { return endian::LoadLittle<uint16_t>(Range(offset, 2)); }
 int32_t TBank::PokeShort(int32_t offset, int32_t value) {
-    StoreLE<uint16_t>(Range(offset, 2), static_cast<uint16_t>(value));
+    endian::StoreLittle(Range(offset, 2), static_cast<uint16_t>(value));
     return 0;
 }
-int32_t TBank::PeekInt(int32_t offset) { return static_cast<int32_t>(LoadLE<uint32_t>(Range(offset, 4))); }
+int32_t TBank::PeekInt(int32_t offset) { return endian::LoadLittle<int32_t>(Range(offset, 4)); }
 int32_t TBank::PokeInt(int32_t offset, int32_t value) {
-    StoreLE<uint32_t>(Range(offset, 4), static_cast<uint32_t>(value));
+    endian::StoreLittle(Range(offset, 4), value);
     return 0;
 }
-int64_t TBank::PeekLong(int32_t offset) { return static_cast<int64_t>(LoadLE<uint64_t>(Range(offset, 8))); }
+int64_t TBank::PeekLong(int32_t offset) { return endian::LoadLittle<int64_t>(Range(offset, 8)); }
 int32_t TBank::PokeLong(int32_t offset, int64_t value) {
-    StoreLE<uint64_t>(Range(offset, 8), static_cast<uint64_t>(value));
+    endian::StoreLittle(Range(offset, 8), value);
     return 0;
 }
-float TBank::PeekFloat(int32_t offset) {
-    uint32_t bits = LoadLE<uint32_t>(Range(offset, 4));
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
+float TBank::PeekFloat(int32_t offset) { return endian::LoadLittle<float>(Range(offset, 4)); }
 int32_t TBank::PokeFloat(int32_t offset, float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    StoreLE<uint32_t>(Range(offset, 4), bits);
+    endian::StoreLittle(Range(offset, 4), value);
     return 0;
 }
-double TBank::PeekDouble(int32_t offset) {
-    uint64_t bits = LoadLE<uint64_t>(Range(offset, 8));
-    double d;
-    std::memcpy(&d, &bits, 8);
-    return d;
-}
+double TBank::PeekDouble(int32_t offset) { return endian::LoadLittle<double>(Range(offset, 8)); }
 int32_t TBank::PokeDouble(int32_t offset, double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    StoreLE<uint64_t>(Range(offset, 8), bits);
+    endian::StoreLittle(Range(offset, 8), value);
     return 0;
 }
 
 int32_t TBank::Save(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForWriting(url);
     if (!stream) return 0;
-    try {
-        stream->WriteBytes(_buf, _size);
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    stream->WriteBytes(_buf, _size);
     return 1;
 }
 
 Ref<TBank> TBank::Load(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForReading(url);
     if (!stream) return Ref<TBank>();
-    std::vector<uint8_t> bytes;
-    try {
-        bytes = SlurpBytes(Ref<Object>(stream));
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    std::vector<uint8_t> bytes = SlurpBytes(Ref<Object>(stream));
     Ref<TBank> bank = Create(static_cast<int32_t>(bytes.size()));
     if (!bytes.empty()) std::memcpy(bank->_buf, bytes.data(), bytes.size());
     return bank;

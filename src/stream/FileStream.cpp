@@ -4,6 +4,7 @@
 
 #include "platform/Files.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 #include "stream/Bank.h"
 #include "stream/FileSystem.h"
 #include "stream/StreamFactory.h"
@@ -17,14 +18,8 @@ Ref<TStream> OpenFileStream(const Ref<Object>& url, int32_t readable, int32_t wr
     // No position (sockets, HTTP responses): serve the whole content from
     // memory. The opened stream is ours alone and fully read, so it is closed
     // here; otherwise its socket would stay open with nobody to close it.
-    Ref<TBank> bank;
-    try {
-        bank = TBank::Load(Ref<Object>(stream));
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    Ref<TBank> bank = TBank::Load(Ref<Object>(stream));
     if (!bank) return Ref<TStream>();
     return TBankStream::Create(bank);
 }

@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 #include "stream/Bank.h"
 #include "stream/CStream.h"
 #include "stream/Stream.h"
@@ -43,6 +44,12 @@ bool Examine(const String& path, platform::PathStatus& status) {
     if (p.IsEmpty() || FirstIndex(p, u'<') >= 0 || FirstIndex(p, u'>') >= 0) return false;
     std::u16string name;
     return NativeName(p, name) && platform::StatPath(name, status);
+}
+
+// The file a stream URL ends at: wrappers such as "utf16le::" name it last.
+String FileOfUrl(const String& url) {
+    int32_t i = url.LastIndexOf("::");
+    return NormalisePath(i < 0 ? url : url.Slice(i + 2, url.Length()), 0);
 }
 
 String Join(const String& base, const String& name) { return EndsWithSlash(base) ? base + name : base + "/" + name; }
@@ -249,29 +256,24 @@ int32_t MovePath(const String& from, const String& to) {
 }
 
 int32_t DuplicateFile(const String& from, const String& to) {
+    // Opening the target would truncate the source if both are one file,
+    // under whatever spelling.
+    std::u16string a, b;
+    if (NativeName(FileOfUrl(from), a) && NativeName(FileOfUrl(to), b) && platform::SameFile(a, b)) return 0;
     // The source first: a missing source must not cost the target its
     // contents.
     Ref<TStream> in = OpenUrlForReading(NormalisePath(from, 0));
     if (!in) return 0;
+    ScopeExit closeIn([&] { in->Close(); });
     Ref<TStream> out = OpenUrlForWriting(NormalisePath(to, 0));
-    if (!out) {
-        in->Close();
-        return 0;
-    }
-    int32_t result = 0;
+    if (!out) return 0;
+    ScopeExit closeOut([&] { out->Close(); });  // closed before the source
     try {
         PumpStream(in, out, 4096);
-        result = 1;
     } catch (const TStreamWriteException&) {
-        result = 0;
-    } catch (...) {
-        out->Close();
-        in->Close();
-        throw;
+        return 0;
     }
-    out->Close();
-    in->Close();
-    return result;
+    return 1;
 }
 
 int32_t DuplicateDirectory(const String& from, const String& to) {

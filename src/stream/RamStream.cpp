@@ -1,11 +1,12 @@
 #include "stream/RamStream.h"
 
+#include <algorithm>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "runtime/Program.h"
 #include "stream/Bank.h"
+#include "stream/Endian.h"
 
 // ---- TRamStream ----
 
@@ -92,91 +93,47 @@ Ref<TStream> TRamStreamFactory::CreateStream(const Ref<Object>&, const String& p
 
 void TXEndianStream::Swap2(void* p) {
     auto* b = static_cast<uint8_t*>(p);
-    std::swap(b[0], b[1]);
+    std::reverse(b, b + 2);
 }
 
 void TXEndianStream::Swap4(void* p) {
     auto* b = static_cast<uint8_t*>(p);
-    std::swap(b[0], b[3]);
-    std::swap(b[1], b[2]);
+    std::reverse(b, b + 4);
 }
 
 void TXEndianStream::Swap8(void* p) {
     auto* b = static_cast<uint8_t*>(p);
-    for (int i = 0; i < 4; ++i) std::swap(b[i], b[7 - i]);
-}
-
-// The values are handled as little-endian byte images (the byte order of
-// every host we build for), then reversed.
-int32_t TXEndianStream::ReadShort() {
-    uint8_t b[2];
-    ReadBytes(b, 2);
-    Swap2(b);
-    return b[0] | (b[1] << 8);
-}
-
-int32_t TXEndianStream::WriteShort(int32_t n) {
-    uint8_t b[2] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
-    Swap2(b);
-    WriteBytes(b, 2);
-    return 0;
+    std::reverse(b, b + 8);
 }
 
 namespace {
 
-// A value's little-endian byte image, reversed through the stream's own
-// swap operations, and back.
-void Reverse(TXEndianStream& stream, uint8_t* b, size_t size) {
-    if (size == 4) stream.Swap4(b);
-    else stream.Swap8(b);
-}
-
-template <class T>
-T ReadReversed(TXEndianStream& stream) {
-    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
-    uint8_t b[sizeof(T)];
-    stream.ReadBytes(b, sizeof(T));
-    Reverse(stream, b, sizeof(T));
-    T v;
-    std::memcpy(&v, b, sizeof(T));
-    return v;
-}
-
-template <class T>
-void WriteReversed(TXEndianStream& stream, T v) {
-    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
-    uint8_t b[sizeof(T)];
-    std::memcpy(b, &v, sizeof(T));
-    Reverse(stream, b, sizeof(T));
-    stream.WriteBytes(b, sizeof(T));
-}
+// A value's big-endian image is its little-endian one reversed, by the
+// stream's own swap operations.
+struct Reversed {
+    TXEndianStream& stream;
+    void operator()(uint8_t* b, size_t size) const {
+        if (size == 2) stream.Swap2(b);
+        else if (size == 4) stream.Swap4(b);
+        else stream.Swap8(b);
+    }
+};
 
 }  // namespace
 
-int32_t TXEndianStream::ReadInt() { return ReadReversed<int32_t>(*this); }
-int64_t TXEndianStream::ReadLong() { return ReadReversed<int64_t>(*this); }
-float TXEndianStream::ReadFloat() { return ReadReversed<float>(*this); }
-double TXEndianStream::ReadDouble() { return ReadReversed<double>(*this); }
+int32_t TXEndianStream::ReadShort() { return endian::ReadValue<uint16_t>(*this, Reversed{*this}); }
+int32_t TXEndianStream::ReadInt() { return endian::ReadValue<int32_t>(*this, Reversed{*this}); }
+int64_t TXEndianStream::ReadLong() { return endian::ReadValue<int64_t>(*this, Reversed{*this}); }
+float TXEndianStream::ReadFloat() { return endian::ReadValue<float>(*this, Reversed{*this}); }
+double TXEndianStream::ReadDouble() { return endian::ReadValue<double>(*this, Reversed{*this}); }
 
-int32_t TXEndianStream::WriteInt(int32_t n) {
-    WriteReversed(*this, n);
-    return 0;
+int32_t TXEndianStream::WriteShort(int32_t n) {
+    return endian::WriteValue(*this, static_cast<uint16_t>(n), Reversed{*this});
 }
-
-int32_t TXEndianStream::WriteLong(int64_t n) {
-    WriteReversed(*this, n);
-    return 0;
-}
-
-int32_t TXEndianStream::WriteFloat(float n) {
-    WriteReversed(*this, n);
-    return 0;
-}
-
-int32_t TXEndianStream::WriteDouble(double n) {
-    WriteReversed(*this, n);
-    return 0;
-}
+int32_t TXEndianStream::WriteInt(int32_t n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteLong(int64_t n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteFloat(float n) { return endian::WriteValue(*this, n, Reversed{*this}); }
+int32_t TXEndianStream::WriteDouble(double n) { return endian::WriteValue(*this, n, Reversed{*this}); }
 
 Ref<TXEndianStream> TXEndianStream::Create(const Ref<TStream>& stream) {
     if (!stream) return Ref<TXEndianStream>();

@@ -1,6 +1,6 @@
 #include "stream/Stream.h"
 
-#include <cstring>
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "runtime/List.h"
 #include "runtime/Program.h"
 #include "runtime/SystemBindings.h"
+#include "stream/Endian.h"
 #include "stream/ReadAhead.h"
 
 String TStreamReadException::ToString() const { return "Error reading from stream"; }
@@ -64,110 +65,19 @@ int32_t TStream::SkipBytes(int32_t count) {
     return count;
 }
 
-namespace {
+int32_t TStream::ReadByte() { return endian::ReadValue<uint8_t>(*this); }
+int32_t TStream::ReadShort() { return endian::ReadValue<uint16_t>(*this); }
+int32_t TStream::ReadInt() { return endian::ReadValue<int32_t>(*this); }
+int64_t TStream::ReadLong() { return endian::ReadValue<int64_t>(*this); }
+float TStream::ReadFloat() { return endian::ReadValue<float>(*this); }
+double TStream::ReadDouble() { return endian::ReadValue<double>(*this); }
 
-// Typed values are little-endian on every host we build for; assemble them
-// byte by byte anyway so the order never depends on the host.
-template <class U>
-U LoadLE(const uint8_t* b) {
-    U v = 0;
-    for (size_t i = 0; i < sizeof(U); ++i) v |= static_cast<U>(b[i]) << (8 * i);
-    return v;
-}
-
-template <class U>
-void StoreLE(uint8_t* b, U v) {
-    for (size_t i = 0; i < sizeof(U); ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
-
-int32_t TStream::ReadByte() {
-    uint8_t b[1];
-    ReadBytes(b, 1);
-    return b[0];
-}
-
-int32_t TStream::WriteByte(int32_t n) {
-    uint8_t b[1] = {static_cast<uint8_t>(n)};
-    WriteBytes(b, 1);
-    return 0;
-}
-
-int32_t TStream::ReadShort() {
-    uint8_t b[2];
-    ReadBytes(b, 2);
-    return LoadLE<uint16_t>(b);
-}
-
-int32_t TStream::WriteShort(int32_t n) {
-    uint8_t b[2];
-    StoreLE<uint16_t>(b, static_cast<uint16_t>(n));
-    WriteBytes(b, 2);
-    return 0;
-}
-
-int32_t TStream::ReadInt() {
-    uint8_t b[4];
-    ReadBytes(b, 4);
-    return static_cast<int32_t>(LoadLE<uint32_t>(b));
-}
-
-int32_t TStream::WriteInt(int32_t n) {
-    uint8_t b[4];
-    StoreLE<uint32_t>(b, static_cast<uint32_t>(n));
-    WriteBytes(b, 4);
-    return 0;
-}
-
-int64_t TStream::ReadLong() {
-    uint8_t b[8];
-    ReadBytes(b, 8);
-    return static_cast<int64_t>(LoadLE<uint64_t>(b));
-}
-
-int32_t TStream::WriteLong(int64_t n) {
-    uint8_t b[8];
-    StoreLE<uint64_t>(b, static_cast<uint64_t>(n));
-    WriteBytes(b, 8);
-    return 0;
-}
-
-float TStream::ReadFloat() {
-    uint8_t b[4];
-    ReadBytes(b, 4);
-    uint32_t bits = LoadLE<uint32_t>(b);
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
-
-int32_t TStream::WriteFloat(float n) {
-    uint32_t bits;
-    std::memcpy(&bits, &n, 4);
-    uint8_t b[4];
-    StoreLE<uint32_t>(b, bits);
-    WriteBytes(b, 4);
-    return 0;
-}
-
-double TStream::ReadDouble() {
-    uint8_t b[8];
-    ReadBytes(b, 8);
-    uint64_t bits = LoadLE<uint64_t>(b);
-    double d;
-    std::memcpy(&d, &bits, 8);
-    return d;
-}
-
-int32_t TStream::WriteDouble(double n) {
-    uint64_t bits;
-    std::memcpy(&bits, &n, 8);
-    uint8_t b[8];
-    StoreLE<uint64_t>(b, bits);
-    WriteBytes(b, 8);
-    return 0;
-}
+int32_t TStream::WriteByte(int32_t n) { return endian::WriteValue(*this, static_cast<uint8_t>(n)); }
+int32_t TStream::WriteShort(int32_t n) { return endian::WriteValue(*this, static_cast<uint16_t>(n)); }
+int32_t TStream::WriteInt(int32_t n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteLong(int64_t n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteFloat(float n) { return endian::WriteValue(*this, n); }
+int32_t TStream::WriteDouble(double n) { return endian::WriteValue(*this, n); }
 
 String TStream::ReadLine() {
     std::string line;
@@ -322,15 +232,37 @@ int32_t WriteString(const Ref<TStream>& stream, const String& str) {
 String ReadLine(const Ref<TStream>& stream) { return stream->ReadLine(); }
 int32_t WriteLine(const Ref<TStream>& stream, const String& str) { return stream->WriteLine(str); }
 
+int32_t ReadUntilEof(TStream& stream, void* buf, int32_t count) {
+    int32_t n = stream.Read(buf, count);
+    // A misbehaving Read that claims more than asked must not walk us past
+    // the caller's buffer.
+    if (n < 0 || n > count) throw TStreamReadException();
+    if (n == 0 && stream.Eof() == 0) throw TStreamReadException();
+    return n;
+}
+
+void ReadToEnd(TStream& stream, std::vector<uint8_t>& bytes) {
+    constexpr size_t kLimit = std::numeric_limits<int32_t>::max();
+    size_t count = bytes.size();
+    if (bytes.size() < 1024) bytes.resize(1024);
+    while (stream.Eof() == 0) {
+        if (count == bytes.size()) {
+            if (count >= kLimit) RaiseRuntimeError("Stream too large to load into memory");
+            bytes.resize(std::min(count + count / 2, kLimit));
+        }
+        int32_t n = ReadUntilEof(stream, bytes.data() + count, static_cast<int32_t>(bytes.size() - count));
+        if (n == 0) break;
+        count += static_cast<size_t>(n);
+    }
+    bytes.resize(count);
+}
+
 int32_t PumpStream(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t bufSize) {
     if (bufSize <= 0) bufSize = 4096;
     std::vector<uint8_t> buf(static_cast<size_t>(bufSize));
     while (fromStream->Eof() == 0) {
-        int32_t n = fromStream->Read(buf.data(), bufSize);
-        // A source that delivers nothing but never reports its end would
-        // otherwise spin here for ever.
-        if (n <= 0) break;
-        if (n > bufSize) throw TStreamReadException();
+        int32_t n = ReadUntilEof(*fromStream, buf.data(), bufSize);
+        if (n == 0) break;
         toStream->WriteBytes(buf.data(), n);
     }
     return 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/Errors.h"
 #include "runtime/Object.h"
@@ -144,11 +145,24 @@ String ReadString(const Ref<TStream>& stream, int32_t length);
 int32_t WriteString(const Ref<TStream>& stream, const String& str);
 String ReadLine(const Ref<TStream>& stream);
 int32_t WriteLine(const Ref<TStream>& stream, const String& str);
-// Copies until the source reports Eof (or its Read delivers nothing).
+// Copies until the source reports Eof. A source whose Read delivers nothing
+// while its Eof still says 0 has been cut short: TStreamReadException, after
+// what did arrive has been written.
 int32_t PumpStream(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t bufSize = 4096);
 // Copies exactly `count` bytes; an early end raises TStreamReadException.
 int32_t PumpBytes(const Ref<TStream>& fromStream, const Ref<TStream>& toStream, int32_t count,
                   int32_t bufSize = 4096);
+
+// One Read of a loop that runs until Eof: at most `count` (> 0) bytes, 0 when
+// the source has ended. Nothing delivered while Eof still says 0 means the
+// source was cut short (a file truncated under it, standard input at its end,
+// a stream that never reports its end): TStreamReadException, so that a loop
+// neither spins for ever nor passes a short copy off as whole.
+int32_t ReadUntilEof(TStream& stream, void* buf, int32_t count);
+// Reads until Eof, appending to `bytes` (which may hold the source's first
+// bytes already); a source cut short raises as in ReadUntilEof. Resources
+// beyond the 32-bit byte count are refused.
+void ReadToEnd(TStream& stream, std::vector<uint8_t>& bytes);
 
 // Module initialiser of the stream interface (also sets up the factory chain).
 void InitStream();

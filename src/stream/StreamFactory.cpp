@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "runtime/Errors.h"
+#include "runtime/ScopeExit.h"
 #include "stream/CStream.h"
 
 namespace {
@@ -54,34 +55,9 @@ Ref<TStream> OpenUrlForWriting(const String& url) { return OpenUrlStream(Ref<Obj
 std::vector<uint8_t> SlurpBytes(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForReading(url);
     if (!stream) throw TStreamReadException();
-    std::vector<uint8_t> bytes(1024);
-    int32_t count = 0;
-    try {
-        while (stream->Eof() == 0) {
-            int32_t length = static_cast<int32_t>(bytes.size());
-            if (count == length) {
-                // Byte counts are 32-bit; a resource that would outgrow them is
-                // refused instead of wrapping the size around.
-                if (length == std::numeric_limits<int32_t>::max())
-                    RaiseRuntimeError("Stream too large to load into memory");
-                int64_t grown = static_cast<int64_t>(length) * 3 / 2;
-                if (grown > std::numeric_limits<int32_t>::max()) grown = std::numeric_limits<int32_t>::max();
-                bytes.resize(static_cast<size_t>(grown));
-                length = static_cast<int32_t>(grown);
-            }
-            int32_t n = stream->Read(bytes.data() + count, length - count);
-            // Nothing delivered while Eof stays 0 (standard input at its end,
-            // a stream that never reports its end): stop instead of spinning.
-            if (n <= 0) break;
-            if (n > length - count) throw TStreamReadException();
-            count += n;
-        }
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
-    bytes.resize(static_cast<size_t>(count));
+    ScopeExit close([&] { stream->Close(); });
+    std::vector<uint8_t> bytes;
+    ReadToEnd(*stream, bytes);
     return bytes;
 }
 
@@ -101,13 +77,8 @@ int32_t DumpRaw(const void* data, size_t size, const Ref<Object>& url) {
         RaiseRuntimeError("Data too large to write in one piece");
     Ref<TStream> stream = OpenUrlForWriting(url);
     if (!stream) throw TStreamWriteException();
-    try {
-        stream->WriteBytes(data, static_cast<int32_t>(size));
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    stream->WriteBytes(data, static_cast<int32_t>(size));
     return 0;
 }
 
@@ -127,26 +98,14 @@ int32_t DumpText8(const String& str, const String& url) { return DumpText8(str, 
 Ref<Object> SlurpObject(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForReading(url);
     if (!stream) throw TStreamReadException();
-    Ref<Object> obj;
-    try {
-        obj = stream->ReadObject();
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
-    return obj;
+    ScopeExit close([&] { stream->Close(); });
+    return stream->ReadObject();
 }
 
 int32_t DumpObject(const Ref<Object>& obj, const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForWriting(url);
     if (!stream) throw TStreamWriteException();
-    try {
-        stream->WriteObject(obj);
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    stream->WriteObject(obj);
     return 0;
 }

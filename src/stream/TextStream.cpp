@@ -2,25 +2,25 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "runtime/Errors.h"
 #include "runtime/Program.h"
+#include "runtime/ScopeExit.h"
 #include "stream/Bank.h"
 #include "stream/FileSystem.h"
 
 namespace {
 
-constexpr size_t kMaxUnits = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+constexpr size_t kMaxUnits = static_cast<size_t>(StringObject::kMaxLength);
 
 String FromUnits(const std::u16string& units) {
     return String::FromCodeUnits(units.data(), static_cast<int32_t>(units.size()));
 }
 
 void Append(std::u16string& units, int32_t c) {
-    // A string holds at most 2^31 - 1 code units; refuse rather than wrap.
+    // Refused while collecting, before the text outgrows any string.
     if (units.size() >= kMaxUnits) RaiseRuntimeError("Text too long for a string");
     if (units.size() == units.capacity()) units.reserve(units.capacity() + 1024);
     units.push_back(static_cast<char16_t>(c));
@@ -274,53 +274,37 @@ Ref<TStream> TTextStreamFactory::CreateStream(const Ref<Object>&, const String& 
 
 // ---- whole-text helpers ----
 
+namespace {
+
+// Reads a byte-order mark if there is one: the encoding it selects, or 0
+// with every byte read kept in `head` (the mark's bytes are not text).
+int32_t SniffByteOrderMark(TStream& stream, std::vector<uint8_t>& head) {
+    if (stream.Eof() != 0) return 0;
+    head.push_back(static_cast<uint8_t>(stream.ReadByte()));
+    if (stream.Eof() != 0) return 0;
+    head.push_back(static_cast<uint8_t>(stream.ReadByte()));
+    if (head[0] == 0xFE && head[1] == 0xFF) return TTextStream::UTF16BE;
+    if (head[0] == 0xFF && head[1] == 0xFE) return TTextStream::UTF16LE;
+    if (head[0] != 0xEF || head[1] != 0xBB || stream.Eof() != 0) return 0;
+    head.push_back(static_cast<uint8_t>(stream.ReadByte()));
+    return head[2] == 0xBF ? TTextStream::UTF8 : 0;
+}
+
+}  // namespace
+
 String SlurpText(const Ref<Object>& url) {
     Ref<TStream> stream = OpenUrlForReading(url);
     if (!stream) throw TStreamReadException();
-    try {
-        std::vector<uint8_t> head;
-        int32_t encoding = 0;
-        if (stream->Eof() == 0) {
-            head.push_back(static_cast<uint8_t>(stream->ReadByte()));
-            if (stream->Eof() == 0) {
-                head.push_back(static_cast<uint8_t>(stream->ReadByte()));
-                if (head[0] == 0xFE && head[1] == 0xFF) {
-                    encoding = TTextStream::UTF16BE;
-                } else if (head[0] == 0xFF && head[1] == 0xFE) {
-                    encoding = TTextStream::UTF16LE;
-                } else if (head[0] == 0xEF && head[1] == 0xBB && stream->Eof() == 0) {
-                    head.push_back(static_cast<uint8_t>(stream->ReadByte()));
-                    if (head[2] == 0xBF) encoding = TTextStream::UTF8;
-                }
-            }
-        }
-        if (encoding != 0) {
-            Ref<TTextStream> text = TTextStream::Create(stream, encoding);
-            String result = text->ReadFile();
-            text->Close();
-            stream->Close();
-            return result;
-        }
-        std::vector<uint8_t> bytes = std::move(head);
-        size_t count = bytes.size();
-        bytes.resize(1024);
-        while (stream->Eof() == 0) {
-            if (count == bytes.size()) {
-                if (bytes.size() >= kMaxUnits) RaiseRuntimeError("Text too long for a string");
-                bytes.resize(bytes.size() * 2 > kMaxUnits ? kMaxUnits : bytes.size() * 2);
-            }
-            int32_t room = static_cast<int32_t>(bytes.size() - count);
-            int32_t n = stream->Read(bytes.data() + count, room);
-            if (n <= 0) break;  // nothing delivered while Eof stays 0: stop
-            if (n > room) throw TStreamReadException();
-            count += static_cast<size_t>(n);
-        }
-        stream->Close();
-        return String::FromBytes8(bytes.data(), static_cast<int32_t>(count));
-    } catch (...) {
-        stream->Close();
-        throw;
+    ScopeExit close([&] { stream->Close(); });
+    std::vector<uint8_t> bytes;
+    if (int32_t encoding = SniffByteOrderMark(*stream, bytes)) {
+        Ref<TTextStream> text = TTextStream::Create(stream, encoding);
+        String result = text->ReadFile();
+        text->Close();
+        return result;
     }
+    ReadToEnd(*stream, bytes);
+    return String::FromBytes8(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 String SlurpText(const String& url) { return SlurpText(Ref<Object>(url)); }
@@ -334,17 +318,12 @@ int32_t DumpText(const String& str, const Ref<Object>& url) {
     }
     Ref<TStream> stream = OpenUrlForWriting(url);
     if (!stream) throw TStreamWriteException();
-    try {
-        stream->WriteByte(0xFF);
-        stream->WriteByte(0xFE);
-        Ref<TTextStream> text = TTextStream::Create(stream, TTextStream::UTF16LE);
-        text->WriteString(str);
-        text->Close();
-    } catch (...) {
-        stream->Close();
-        throw;
-    }
-    stream->Close();
+    ScopeExit close([&] { stream->Close(); });
+    stream->WriteByte(0xFF);
+    stream->WriteByte(0xFE);
+    Ref<TTextStream> text = TTextStream::Create(stream, TTextStream::UTF16LE);
+    text->WriteString(str);
+    text->Close();
     return 1;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestPrinters.h"
 #include "runtime/Errors.h"
 #include "runtime/List.h"
@@ -166,6 +168,45 @@ TEST(ListSort, ManySizesWithTheDefaultComparison) {
             EXPECT_LE(previous.Compare(s), 0);
             previous = s;
         }
+    }
+}
+
+namespace {
+int g_compares = 0;
+int g_failAt = 0;
+int32_t FailingByKey(const Ref<Object>& a, const Ref<Object>& b) {
+    if (++g_compares == g_failAt) RaiseText("compare failed");
+    return ByKey(a, b);
+}
+}  // namespace
+
+TEST(ListSort, ACompareThatRaisesLeavesTheListWholeAndLeaksNothing) {
+    // Twelve reversed keys take 20 comparisons: fail in every pass.
+    for (int failAt : {1, 2, 7, 13, 20}) {
+        int64_t before = Object::LiveCount();
+        {
+            Ref<TList> list = New<TList>();
+            for (int i = 0; i < 12; ++i) list->AddLast(New<Item>(12 - i, i));
+            g_compares = 0;
+            g_failAt = failAt;
+            EXPECT_THROW(list->Sort(true, FailingByKey), String) << failAt;
+            std::vector<int> forward, backward;
+            for (Ref<TLink> l = list->FirstLink(); l && forward.size() < 50; l = l->NextLink())
+                forward.push_back(Cast<Item>(l->Value())->tag);
+            for (Ref<TLink> l = list->LastLink(); l && backward.size() < 50; l = l->PrevLink())
+                backward.push_back(Cast<Item>(l->Value())->tag);
+            if (forward.size() == 50 || backward.size() == 50) {
+                ADD_FAILURE() << "the ring never reaches its sentinel, fail at " << failAt;
+                list.Detach();  // leak it: clearing it would loop for ever
+                continue;
+            }
+            EXPECT_EQ(std::vector<int>(forward.rbegin(), forward.rend()), backward) << failAt;
+            std::sort(forward.begin(), forward.end());
+            EXPECT_EQ(forward, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})) << failAt;
+            list->Sort(true, ByKey);
+            EXPECT_EQ(Cast<Item>(list->First())->key, 1);
+        }
+        EXPECT_EQ(Object::LiveCount(), before) << failAt;
     }
 }
 

@@ -188,3 +188,32 @@ TEST(StringObjects, StringsSitInListsAndCompareByText) {
 TEST(StringLimits, RefusesLengthsBeyondThirtyTwoBits) {
     EXPECT_THROW(String("x").Slice(-10, INT32_MAX), TRuntimeException);  // refused before allocating
 }
+
+TEST(StringLimits, LengthsNearTheLimitRaiseInsteadOfOverflowingTheSize) {
+    String x("xy");
+    String (*cases[])(const String&) = {
+        [](const String& s) { return s.Slice(0, INT32_MAX); },
+        [](const String& s) { return s.Slice(1, INT32_MAX); },
+        [](const String& s) { return s.Slice(INT32_MIN + 1, 0); },
+        [](const String& s) { return LeftJustify(s, INT32_MAX); },
+        [](const String& s) { return LeftJustify(s, INT32_MAX - 15); },
+        [](const String& s) { return RightJustify(s, INT32_MAX); },
+    };
+    for (auto make : cases) {
+        try {
+            make(x);
+            ADD_FAILURE() << "no exception";
+        } catch (const TRuntimeException& e) {
+            EXPECT_EQ(e.error, String("String too long"));
+        }
+    }
+    // A negative width is an empty result, however large.
+    EXPECT_TRUE(RightJustify(x, INT32_MIN).IsEmpty());
+    EXPECT_TRUE(LeftJustify(x, INT32_MIN).IsEmpty());
+    // Around the pooled size classes (16 units each, up to 256).
+    for (int32_t n : {15, 16, 17, 255, 256, 257, 4096}) {
+        String s = LeftJustify(x, n);
+        ASSERT_EQ(s.Length(), n);
+        EXPECT_EQ(s[n - 1], n > 2 ? u' ' : u'y');
+    }
+}

@@ -69,6 +69,20 @@ TEST(Banks, StaticBankBecomesOwnedWhenGrown) {
     EXPECT_EQ(memory[0], 1);  // the caller's memory is left alone
 }
 
+TEST(Banks, StaticBankResizedToAnySizeCopiesOnlyWhatFits) {
+    uint8_t memory[64];
+    for (int i = 0; i < 64; ++i) memory[i] = static_cast<uint8_t>(i + 1);
+    for (int32_t size : {0, 1, 63, 64, 65}) {
+        Ref<TBank> bank = CreateStaticBank(memory, 64);
+        ResizeBank(bank, size);
+        ASSERT_NE(BankBuf(bank), memory) << size;
+        EXPECT_EQ(BankSize(bank), size);
+        EXPECT_GE(BankCapacity(bank), size);
+        int32_t kept = size < 64 ? size : 64;
+        EXPECT_EQ(Bytes(bank->Buf(), bank->Buf() + kept), Bytes(memory, memory + kept)) << size;
+    }
+}
+
 TEST(Banks, CopyRangeHandlesOverlapAndRefusesOutsideRanges) {
     Ref<TBank> a = CreateBank(8);
     for (int i = 0; i < 8; ++i) a->PokeByte(i, i);
@@ -108,6 +122,7 @@ TEST_F(BankFiles, SaveAndLoad) {
     EXPECT_EQ(SaveBank(bank, P("no/dir/b")), 0);
     // Loading from an open stream reads the rest and leaves it open.
     auto s = New<ScriptStream>(B("hello"));
+    s->eofAtEnd = true;
     s->pos = 1;
     Ref<TBank> fromStream = LoadBank(Ref<Object>(s));
     EXPECT_EQ(BankBytes(fromStream), B("ello"));

@@ -160,6 +160,7 @@ TEST_F(Factories, SlurpAndDumpWholeResources) {
 
 TEST_F(Factories, OpenFileStreamServesUnpositionedStreamsFromMemory) {
     auto source = New<ScriptStream>(B("one\r\ntwo\r\n"), 3);
+    source->eofAtEnd = true;
     Ref<TStream> s = OpenFileForReading(Ref<Object>(source));
     Ref<TBankStream> bs = Cast<TBankStream>(s);
     ASSERT_TRUE(bs);
@@ -177,4 +178,33 @@ TEST_F(Factories, OpenFileStreamServesUnpositionedStreamsFromMemory) {
     EXPECT_EQ(w->Size(), 0);  // truncated at once
     CloseFileStream(w);
     EXPECT_EQ(PathByteSize(P("f.txt")), 0);
+}
+
+TEST_F(Factories, WholeResourceReadsRefuseASourceThatStopsShort) {
+    struct Case {
+        const char* name;
+        void (*read)(const Ref<TStream>&);
+    } cases[] = {
+        {"PumpStream", [](const Ref<TStream>& s) { PumpStream(s, NewBankStream(Ref<TBank>()), 7); }},
+        {"SlurpBytes", [](const Ref<TStream>& s) { SlurpBytes(Ref<Object>(s)); }},
+        {"SlurpText", [](const Ref<TStream>& s) { SlurpText(Ref<Object>(s)); }},
+        {"LoadBank", [](const Ref<TStream>& s) { LoadBank(Ref<Object>(s)); }},
+    };
+    for (const Case& c : cases) {
+        // Delivers nothing more while its Eof still says 0.
+        EXPECT_THROW(c.read(New<ScriptStream>(B("abc"))), TStreamReadException) << c.name;
+        // A file cut short under a stream that is reading it (larger than
+        // what stdio may have buffered already).
+        WriteFile(P("f"), Bytes(100000, 'f'));
+        Ref<TStream> file = OpenUrlForReading(P("f"));
+        ASSERT_TRUE(file);
+        OpenUrlForWriting(P("f"))->Close();
+        EXPECT_THROW(c.read(file), TStreamReadException) << c.name;
+        file->Close();
+        // The same bytes from a source that reports its end are whole.
+        auto ending = New<ScriptStream>(B("abc"), 2);
+        ending->eofAtEnd = true;
+        EXPECT_NO_THROW(c.read(ending)) << c.name;
+        EXPECT_EQ(ending->pos, 3u) << c.name;
+    }
 }

@@ -212,6 +212,26 @@ TEST_F(FileSystem, DuplicateFileReportsFailuresAsZero) {
     EXPECT_EQ(small[15], 'z');
 }
 
+TEST_F(FileSystem, DuplicateFileOntoItselfUnderAnySpellingLeavesItAlone) {
+    WriteFile(P("s"), B("precious"));
+    std::vector<String> spellings = {P("s"), "./" + P("s"), P("./s"), String("utf16le::") + P("s"),
+                                     AbsolutePath(P("s"))};
+#ifdef _WIN32
+    spellings.push_back(P("S"));
+#else
+    ASSERT_EQ(link(P("s").ToUTF8().c_str(), P("hard").ToUTF8().c_str()), 0);
+    ASSERT_EQ(symlink(AbsolutePath(P("s")).ToUTF8().c_str(), P("soft").ToUTF8().c_str()), 0);
+    spellings.push_back(P("hard"));
+    spellings.push_back(P("soft"));
+#endif
+    for (const String& to : spellings) {
+        EXPECT_EQ(DuplicateFile(P("s"), to), 0) << to.ToUTF8();
+        EXPECT_EQ(ReadFile(P("s")), B("precious")) << to.ToUTF8();
+    }
+    EXPECT_EQ(DuplicateFile(P("s"), P("copy")), 1);  // a different file still works
+    EXPECT_EQ(ReadFile(P("copy")), B("precious"));
+}
+
 TEST_F(FileSystem, EnterDirectoryChangesWhereRelativePathsGo) {
     String before = WorkingDirectory();
     MakeDirectory(P("w"), 1);

@@ -22,9 +22,12 @@ using Bytes = std::vector<uint8_t>;
 inline Bytes B(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 // Serves `input`, at most `chunk` bytes per Read; accepts at most
-// `writeLimit` bytes in total. Counts the primitive calls.
+// `writeLimit` bytes in total. Counts the primitive calls. Like a console it
+// has no position and its Eof stays 0, unless `eofAtEnd` makes it report the
+// end of its input as a socket does.
 class ScriptStream : public TStream {
 public:
+    int32_t Eof() override { return eofAtEnd && pos == input.size() ? 1 : 0; }
     explicit ScriptStream(Bytes input = {}, int32_t chunk = 1 << 30, int32_t writeLimit = 1 << 30)
         : input(std::move(input)), chunk(chunk), writeLimit(writeLimit) {}
 
@@ -54,6 +57,7 @@ public:
     int32_t chunk;
     int32_t writeLimit;
     Bytes output;
+    bool eofAtEnd = false;
     int reads = 0, writes = 0, closes = 0;
 };
 

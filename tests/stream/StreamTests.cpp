@@ -178,10 +178,11 @@ TEST(StreamPump, CopiesUntilEofAndPumpBytesIsExact) {
     EXPECT_EQ(part->Size(), 9000);
     EXPECT_THROW(PumpBytes(from, part, 1001, 1000), TStreamReadException);
 
-    // A source whose Eof never turns 1 but that delivers nothing: stops.
+    // A source whose Eof never turns 1 but that delivers nothing: the copy
+    // stops there instead of spinning, and says it is not whole.
     auto endless = New<ScriptStream>(B("abc"));
     auto sink = NewBankStream(Ref<TBank>());
-    PumpStream(endless, sink, 2);
+    EXPECT_THROW(PumpStream(endless, sink, 2), TStreamReadException);
     EXPECT_EQ(BankBytes(sink->Bank()), B("abc"));
 }
 

@@ -49,6 +49,12 @@ bool IsLink(const std::u16string& path) {
     return lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    struct stat sa, sb;
+    return stat(Native(a).c_str(), &sa) == 0 && stat(Native(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool MakeDir(const std::u16string& path) { return mkdir(Native(path).c_str(), 0777) == 0; }
 bool RemoveDir(const std::u16string& path) { return rmdir(Native(path).c_str()) == 0; }
 bool RemoveFile(const std::u16string& path) { return unlink(Native(path).c_str()) == 0; }

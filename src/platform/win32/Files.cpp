@@ -57,6 +57,26 @@ bool IsLink(const std::u16string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+namespace {
+
+bool FileIdentity(const std::u16string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access asked for, only the attributes: works on files others hold open.
+    HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return FileIdentity(a, x) && FileIdentity(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 bool MakeDir(const std::u16string& path) { return _wmkdir(Wide(path).c_str()) == 0; }
 bool RemoveDir(const std::u16string& path) { return _wrmdir(Wide(path).c_str()) == 0; }
 bool RemoveFile(const std::u16string& path) { return _wremove(Wide(path).c_str()) == 0; }
