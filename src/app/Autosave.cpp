@@ -88,7 +88,13 @@ std::string EncodeWatchList(const std::vector<StoredPage>& pages) {
 WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages) {
     pages.clear();
     FinishCutOffReplacement(path);
-    Ref<TBank> bank = LoadBank(path);
+    Ref<TBank> bank;
+    try {
+        bank = LoadBank(path);
+    } catch (const TStreamReadException&) {
+        // Cut short while it was read: a part of a list is not the list.
+        return WatchFileState::Unreadable;
+    }
     if (!bank) {
         bool somethingThere = PathKind(path) != 0 || PathKind(ReplacementName(path)) != 0;
         return somethingThere ? WatchFileState::Unreadable : WatchFileState::Missing;

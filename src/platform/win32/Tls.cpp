@@ -3,7 +3,7 @@
 #define SECURITY_WIN32
 // SCH_CREDENTIALS and TLS_PARAMETERS (with UNICODE_STRING from subauth.h).
 #define SCHANNEL_USE_BLACKLISTS
-#include <windows.h>
+#include "platform/win32/Win32.h"
 #include <subauth.h>
 #include <schannel.h>
 #include <security.h>
