@@ -85,9 +85,9 @@ void InitHooks();
 
 // ---- The event queue ----------------------------------------------------
 
-constexpr int32_t EventQueueSize = 256;
+constexpr int32_t kEventQueueSize = 256;
 // Priority of the queue's own function on the event hook chain.
-constexpr int32_t EventQueueHookPriority = -10000;
+constexpr int32_t kEventQueueHookPriority = -10000;
 
 // Stores the event (dropped silently when 256 are waiting). With `update`,
 // a waiting event of the same id and source takes over the new event's data,

@@ -11,7 +11,7 @@ namespace {
 
 // Counters only grow; slots are the counters modulo the ring size. Unsigned,
 // so wrapping after 2^32 events keeps "put - get" right.
-Ref<TEvent> g_ring[EventQueueSize];
+Ref<TEvent> g_ring[kEventQueueSize];
 uint32_t g_put = 0;
 uint32_t g_get = 0;
 
@@ -29,7 +29,7 @@ Ref<Object> QueueHook(int32_t, const Ref<Object>& data, const Ref<Object>&) {
 }
 
 int32_t TakeOldest() {
-    Ref<TEvent>& slot = g_ring[g_get % EventQueueSize];
+    Ref<TEvent>& slot = g_ring[g_get % kEventQueueSize];
     PolledEvent = slot;
     slot = Ref<TEvent>();
     ++g_get;
@@ -48,7 +48,7 @@ void PostQueuedEvent(const Ref<TEvent>& event, int32_t update) {
     if (!event) return;
     if (update) {
         for (uint32_t i = g_get; i != g_put; ++i) {
-            TEvent* queued = g_ring[i % EventQueueSize].Get();
+            TEvent* queued = g_ring[i % kEventQueueSize].Get();
             if (queued->id == event->id && queued->source == event->source) {
                 if (queued == event.Get()) return;  // the same object emitted twice
                 queued->data = event->data;
@@ -60,8 +60,8 @@ void PostQueuedEvent(const Ref<TEvent>& event, int32_t update) {
             }
         }
     }
-    if (Waiting() >= static_cast<uint32_t>(EventQueueSize)) return;
-    g_ring[g_put % EventQueueSize] = event;
+    if (Waiting() >= static_cast<uint32_t>(kEventQueueSize)) return;
+    g_ring[g_put % kEventQueueSize] = event;
     ++g_put;
 }
 
@@ -93,7 +93,7 @@ Ref<TEvent> PeekEventQueue() {
     InitEventQueue();
     if (g_put == g_get) PumpSystem();
     if (g_put == g_get) return Ref<TEvent>();
-    return g_ring[g_get % EventQueueSize];
+    return g_ring[g_get % kEventQueueSize];
 }
 
 int32_t QueuedEventCount() { return static_cast<int32_t>(Waiting()); }
@@ -120,7 +120,7 @@ void InitEventQueue() {
     done = true;
     InitHooks();
     InitSystemDriver();
-    InsertHook(EventHookId, QueueHook, Ref<Object>(), EventQueueHookPriority);
+    InsertHook(EventHookId, QueueHook, Ref<Object>(), kEventQueueHookPriority);
     BlankEvent = New<TEvent>();
     PolledEvent = BlankEvent;
     RecordModuleInit("event queue");

@@ -7,18 +7,18 @@ namespace {
 int32_t g_hookCounter = -1;
 
 Ref<THook>* HookTable() {
-    static Ref<THook> table[MaxHookIds];
+    static Ref<THook> table[kMaxHookIds];
     return table;
 }
 
-bool ValidId(int32_t id) { return id >= 0 && id < MaxHookIds; }
+bool ValidId(int32_t id) { return id >= 0 && id < kMaxHookIds; }
 
 }  // namespace
 
 int32_t NewHookId() {
     // The counter is not advanced past the limit, so every later call fails too
     // instead of overflowing.
-    if (g_hookCounter + 1 > MaxHookIds - 1) RaiseRuntimeError("Too many hook ids");
+    if (g_hookCounter + 1 > kMaxHookIds - 1) RaiseRuntimeError("Too many hook ids");
     return ++g_hookCounter;
 }
 

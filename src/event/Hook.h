@@ -22,7 +22,7 @@ public:
     bool dropped = false;
 };
 
-constexpr int32_t MaxHookIds = 256;
+constexpr int32_t kMaxHookIds = 256;
 
 // The next hook id: 0 first, 255 last; the 257th call raises
 // TRuntimeException "Too many hook ids".

@@ -8,19 +8,19 @@ int32_t AutoPump = 1;
 
 namespace {
 
-constexpr int32_t KeyCount = 256;
-constexpr int32_t ButtonCount = 4;
-constexpr uint32_t CharRing = 256;
+constexpr int32_t kKeyCount = 256;
+constexpr int32_t kButtonCount = 4;
+constexpr uint32_t kCharRing = 256;
 
 bool g_attached = false;
 Ref<Object> g_filter;
-int32_t g_keyDown[KeyCount];
-int32_t g_keyHits[KeyCount];
-int32_t g_chars[CharRing];
+int32_t g_keyDown[kKeyCount];
+int32_t g_keyHits[kKeyCount];
+int32_t g_chars[kCharRing];
 uint32_t g_charPut = 0;
 uint32_t g_charGet = 0;
-int32_t g_buttonDown[ButtonCount];
-int32_t g_buttonHits[ButtonCount];
+int32_t g_buttonDown[kButtonCount];
+int32_t g_buttonHits[kButtonCount];
 int32_t g_x = 0, g_y = 0, g_z = 0;
 int32_t g_prevX = 0, g_prevY = 0, g_prevZ = 0;
 int32_t g_suspended = 0;
@@ -30,16 +30,16 @@ void Pump() {
     if (AutoPump) PumpSystem();
 }
 
-bool IsKey(int32_t key) { return key >= 0 && key < KeyCount; }
-bool IsButton(int32_t button) { return button >= 0 && button < ButtonCount; }
+bool IsKey(int32_t key) { return key >= 0 && key < kKeyCount; }
+bool IsButton(int32_t button) { return button >= 0 && button < kButtonCount; }
 
 void ClearKeysNow() {
     g_charPut = g_charGet = 0;
-    for (int32_t i = 0; i < KeyCount; ++i) g_keyDown[i] = g_keyHits[i] = 0;
+    for (int32_t i = 0; i < kKeyCount; ++i) g_keyDown[i] = g_keyHits[i] = 0;
 }
 
 void ClearPointerNow() {
-    for (int32_t i = 0; i < ButtonCount; ++i) g_buttonDown[i] = g_buttonHits[i] = 0;
+    for (int32_t i = 0; i < kButtonCount; ++i) g_buttonDown[i] = g_buttonHits[i] = 0;
     g_z = 0;
 }
 
@@ -59,7 +59,7 @@ Ref<Object> InputHook(int32_t, const Ref<Object>& data, const Ref<Object>&) {
             if (IsKey(e->data)) g_keyDown[e->data] = 0;
             break;
         case EventKeyChar:
-            if (g_charPut - g_charGet < CharRing) g_chars[g_charPut++ % CharRing] = e->data;
+            if (g_charPut - g_charGet < kCharRing) g_chars[g_charPut++ % kCharRing] = e->data;
             break;
         case EventMouseDown:
             if (IsButton(e->data) && !g_buttonDown[e->data]) {
@@ -145,7 +145,7 @@ int32_t KeyIsDown(int32_t key) {
 int32_t NextChar() {
     Pump();
     if (g_charGet == g_charPut) return 0;
-    return g_chars[g_charGet++ % CharRing];
+    return g_chars[g_charGet++ % kCharRing];
 }
 
 void ClearKeys() {
@@ -208,7 +208,7 @@ int32_t AwaitKey() {
     for (;;) {
         if (SystemPumpBusy()) return 0;  // inside the pump no input can arrive
         AwaitSystem();
-        for (int32_t key = 1; key < KeyCount; ++key)
+        for (int32_t key = 1; key < kKeyCount; ++key)
             if (KeyHitCount(key)) return key;
     }
 }

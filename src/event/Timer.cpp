@@ -14,7 +14,7 @@ struct NativeEntry {
     int32_t handle;
     Ref<TTimer> timer;
 };
-NativeEntry g_table[MaxNativeTimers];
+NativeEntry g_table[kMaxNativeTimers];
 int32_t g_count = 0;
 
 // On the main thread. The timer pointer is only trusted when the table still
@@ -47,7 +47,7 @@ int32_t TimerPeriodMillis(float hz) {
 int32_t RunningTimerCount() { return g_count; }
 
 int32_t StartNativeTimer(float hz, const Ref<TTimer>& timer) {
-    if (g_count >= MaxNativeTimers) return 0;
+    if (g_count >= kMaxNativeTimers) return 0;
     int32_t period = TimerPeriodMillis(hz);
     if (period == 0) return 0;
     int32_t handle = StartPeriodicTimer(period, OnNativeTick, timer.Get());

@@ -30,7 +30,7 @@ protected:
     int32_t _handle = 0;
 };
 
-constexpr int32_t MaxNativeTimers = 16;
+constexpr int32_t kMaxNativeTimers = 16;
 
 // The native timer behind a TTimer: the handle, or 0 when refused.
 int32_t StartNativeTimer(float hz, const Ref<TTimer>& timer);

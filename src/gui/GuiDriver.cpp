@@ -47,9 +47,9 @@ Ref<TGuiFont> TGanvikDriver::LoadFontWithDouble(const String& name, double size,
 // ---- hot keys ----
 
 namespace {
-Ref<THotKey> HotKeyHead;
-Ref<TList> DeferredGuiEvents;
-int32_t LastRequestedColor = 0;
+Ref<THotKey> g_hotKeyHead;
+Ref<TList> g_deferredGuiEvents;
+int32_t g_lastRequestedColor = 0;
 
 Ref<TGadget> TopOfSourceChain(Ref<TGadget> g) {
     // A proxy chain is short; the bound only guards against a cycle.
@@ -61,7 +61,7 @@ Ref<TGadget> TopOfSourceChain(Ref<TGadget> g) {
 Ref<THotKey> SetHotKeyEvent(int32_t key, int32_t mods, const Ref<TEvent>& event, intptr_t owner) {
     Ref<TEvent> ev = event ? event : TEvent::Create(EventHotkeyHit, {}, key, mods);
     Ref<THotKey> rec;
-    for (Ref<THotKey> h = HotKeyHead; h; h = h->succ) {
+    for (Ref<THotKey> h = g_hotKeyHead; h; h = h->succ) {
         if (h->key == key && h->mods == mods && h->owner == owner) {
             rec = h;
             break;
@@ -72,8 +72,8 @@ Ref<THotKey> SetHotKeyEvent(int32_t key, int32_t mods, const Ref<TEvent>& event,
         rec->key = key;
         rec->mods = mods;
         rec->owner = owner;
-        rec->succ = HotKeyHead;
-        HotKeyHead = rec;
+        rec->succ = g_hotKeyHead;
+        g_hotKeyHead = rec;
     }
     rec->event = ev;
     return rec;
@@ -81,11 +81,11 @@ Ref<THotKey> SetHotKeyEvent(int32_t key, int32_t mods, const Ref<TEvent>& event,
 
 void RemoveHotKey(const Ref<THotKey>& record) {
     if (!record) return;
-    if (HotKeyHead == record) {
-        HotKeyHead = record->succ;
+    if (g_hotKeyHead == record) {
+        g_hotKeyHead = record->succ;
         return;
     }
-    for (Ref<THotKey> h = HotKeyHead; h; h = h->succ) {
+    for (Ref<THotKey> h = g_hotKeyHead; h; h = h->succ) {
         if (h->succ == record) {
             h->succ = record->succ;
             return;
@@ -94,7 +94,7 @@ void RemoveHotKey(const Ref<THotKey>& record) {
 }
 
 Ref<TEvent> FindHotKeyEvent(int32_t key, int32_t mods, intptr_t owner) {
-    for (Ref<THotKey> h = HotKeyHead; h; h = h->succ) {
+    for (Ref<THotKey> h = g_hotKeyHead; h; h = h->succ) {
         if (h->key == key && h->mods == mods && (h->owner == 0 || h->owner == owner)) return h->event;
     }
     return {};
@@ -109,21 +109,21 @@ void EmitGuiEvent(int32_t id, const Ref<TGadget>& source, int32_t data, int32_t 
 
 void DeferGuiEvent(int32_t id, const Ref<TGadget>& source, int32_t data, int32_t mods, int32_t x, int32_t y,
                    const Ref<Object>& extra) {
-    if (!DeferredGuiEvents) DeferredGuiEvents = New<TList>();
-    DeferredGuiEvents->AddLast(TEvent::Create(id, TopOfSourceChain(source), data, mods, x, y, extra));
+    if (!g_deferredGuiEvents) g_deferredGuiEvents = New<TList>();
+    g_deferredGuiEvents->AddLast(TEvent::Create(id, TopOfSourceChain(source), data, mods, x, y, extra));
 }
 
 void FlushGuiEvents() {
-    if (!DeferredGuiEvents) return;
+    if (!g_deferredGuiEvents) return;
     // Take the list first: an emitted event may defer new ones for the next flush.
-    Ref<TList> pending = DeferredGuiEvents;
-    DeferredGuiEvents = New<TList>();
+    Ref<TList> pending = g_deferredGuiEvents;
+    g_deferredGuiEvents = New<TList>();
     for (Ref<Object> o : *pending) {
         if (Ref<TEvent> ev = Cast<TEvent>(o)) ev->Emit();
     }
 }
 
-int32_t DeferredGuiEventCount() { return DeferredGuiEvents ? DeferredGuiEvents->Count() : 0; }
+int32_t DeferredGuiEventCount() { return g_deferredGuiEvents ? g_deferredGuiEvents->Count() : 0; }
 
 // ---- creation ----
 
@@ -300,12 +300,12 @@ intptr_t QueryGadget(const Ref<TGadget>& g, int32_t which) { return g->Query(whi
 int32_t SetPointer(int32_t shape) { return GuiDriver->SetPointer(shape); }
 int32_t RequestColor(int32_t r, int32_t g, int32_t b) {
     int32_t c = GuiDriver->RequestColor(r, g, b);
-    if (c != 0) LastRequestedColor = c;
+    if (c != 0) g_lastRequestedColor = c;
     return c;
 }
-int32_t RequestedRed() { return (LastRequestedColor >> 16) & 0xFF; }
-int32_t RequestedGreen() { return (LastRequestedColor >> 8) & 0xFF; }
-int32_t RequestedBlue() { return LastRequestedColor & 0xFF; }
+int32_t RequestedRed() { return (g_lastRequestedColor >> 16) & 0xFF; }
+int32_t RequestedGreen() { return (g_lastRequestedColor >> 8) & 0xFF; }
+int32_t RequestedBlue() { return g_lastRequestedColor & 0xFF; }
 Ref<TGuiFont> LoadGuiFont(const String& name, double size, int32_t style) {
     return GuiDriver->LoadFontWithDouble(name, size, style);
 }
@@ -322,8 +322,8 @@ void InitGadgets() {
     InitHooks();
     InitSystemDriver();
     // The registry, the mouse-button slots and the deferred list start empty.
-    HotKeyHead = nullptr;
+    g_hotKeyHead = nullptr;
     for (Ref<TGadget>& slot : MouseDownGadgets) slot = nullptr;
-    DeferredGuiEvents = New<TList>();
+    g_deferredGuiEvents = New<TList>();
     RecordModuleInit("gadget model, GUI driver interface, GUI toolkit functions");
 }

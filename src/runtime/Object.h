@@ -18,12 +18,12 @@ template <class T> class Ref;
 
 class Object {
 public:
-    Object() noexcept { ++s_live; }
+    Object() noexcept { ++_live; }
     // A copy is a new object (exceptions are thrown by value): it starts with
     // no references of its own.
-    Object(const Object&) noexcept { ++s_live; }
+    Object(const Object&) noexcept { ++_live; }
     Object& operator=(const Object&) noexcept { return *this; }
-    virtual ~Object() { --s_live; }
+    virtual ~Object() { --_live; }
 
     // Virtual operations in the order every class has them.
     virtual String ToString() const;
@@ -41,7 +41,7 @@ public:
     int32_t RefCount() const noexcept { return _refs; }
 
     // Objects alive right now; tests use it to prove that nothing leaks.
-    static int64_t LiveCount() noexcept { return s_live; }
+    static int64_t LiveCount() noexcept { return _live; }
 
 protected:
     // For objects with static storage that must never be destroyed.
@@ -52,7 +52,7 @@ protected:
 
 private:
     mutable int32_t _refs = 0;
-    static inline int64_t s_live = 0;
+    static inline int64_t _live = 0;
 };
 
 // Intrusive counted reference. Dereferencing the null object raises

@@ -17,9 +17,9 @@ struct EmptyStringStorage {
     constexpr EmptyStringStorage() : object(Object::Immortal{}, 0x40000000) {}
     ~EmptyStringStorage() {}
 };
-static constinit EmptyStringStorage s_empty;
+static constinit EmptyStringStorage g_emptyString;
 
-StringObject& StringObject::Empty() noexcept { return s_empty.object; }
+StringObject& StringObject::Empty() noexcept { return g_emptyString.object; }
 
 // Short strings are made and dropped by the hundred thousand when a page is
 // read line by line, and the Windows heap is slow at that. Their blocks are
@@ -48,7 +48,7 @@ struct StringPool {
     int32_t count[kPooledClasses] = {};
 };
 
-StringPool s_pool;
+StringPool g_stringPool;
 
 size_t BlockSize(int32_t sizeClass, int32_t length) {
     int32_t units = sizeClass < kPooledClasses ? sizeClass * kClassUnits : length;
@@ -64,9 +64,9 @@ StringObject* StringObject::Allocate(int32_t length) {
     if (sizeClass >= kPooledClasses) sizeClass = kPooledClasses;
     void* block = nullptr;
     if (sizeClass < kPooledClasses) {
-        if (FreeBlock* b = s_pool.free[sizeClass]) {
-            s_pool.free[sizeClass] = b->next;
-            --s_pool.count[sizeClass];
+        if (FreeBlock* b = g_stringPool.free[sizeClass]) {
+            g_stringPool.free[sizeClass] = b->next;
+            --g_stringPool.count[sizeClass];
             block = b;
         }
     }
@@ -78,11 +78,11 @@ StringObject* StringObject::Allocate(int32_t length) {
 void StringObject::operator delete(void* p) {
     void* block = static_cast<char*>(p) - kHeader;
     int32_t sizeClass = *static_cast<int32_t*>(block);
-    if (sizeClass < kPooledClasses && s_pool.count[sizeClass] < kPoolLimit) {
+    if (sizeClass < kPooledClasses && g_stringPool.count[sizeClass] < kPoolLimit) {
         auto* b = static_cast<FreeBlock*>(block);
-        b->next = s_pool.free[sizeClass];
-        s_pool.free[sizeClass] = b;
-        ++s_pool.count[sizeClass];
+        b->next = g_stringPool.free[sizeClass];
+        g_stringPool.free[sizeClass] = b;
+        ++g_stringPool.count[sizeClass];
         return;
     }
     ::operator delete(block);

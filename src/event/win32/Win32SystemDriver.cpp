@@ -17,7 +17,7 @@
 namespace {
 
 // The millisecond clock's resolution while the driver runs.
-constexpr UINT ClockResolutionMillis = 1;
+constexpr UINT kClockResolutionMillis = 1;
 
 bool g_started = false;
 bool g_wide = true;
@@ -66,7 +66,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 void RestoreAtExit() {
-    timeEndPeriod(ClockResolutionMillis);
+    timeEndPeriod(kClockResolutionMillis);
     if (g_messageHook) UnhookWindowsHookEx(g_messageHook);
     g_messageHook = nullptr;
 }
@@ -180,7 +180,7 @@ TWin32SystemDriver::TWin32SystemDriver() {
     g_pointerVisible = 1;
     g_mainThread = GetCurrentThreadId();
     g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, g_mainThread);
-    timeBeginPeriod(ClockResolutionMillis);
+    timeBeginPeriod(kClockResolutionMillis);
     AtProgramEnd(RestoreAtExit);
 }
 
@@ -361,7 +361,7 @@ void TranslateActivate(WPARAM wparam, HWND other, const Ref<Object>& source) {
     }
 }
 
-bool IsReportedKey(WPARAM vk) { return vk != 0 && vk <= MaxReportedKey; }
+bool IsReportedKey(WPARAM vk) { return vk != 0 && vk <= kMaxReportedKey; }
 
 void TranslateKeyDown(WPARAM wparam, LPARAM lparam, const Ref<Object>& source) {
     constexpr LPARAM WasDown = 1 << 30;  // auto-repeat of a held key

@@ -30,7 +30,7 @@ public:
 void TranslateOSMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const Ref<Object>& source);
 
 // Key codes above this are not reported.
-constexpr WPARAM MaxReportedKey = 255;
+constexpr WPARAM kMaxReportedKey = 255;
 
 // The key code reported for a key message: the virtual key, except that the
 // scan code tells the left and right shift, control and alt keys apart.

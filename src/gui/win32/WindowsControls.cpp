@@ -190,12 +190,12 @@ LRESULT TWindowsTextField::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM) {
                                             static_cast<int32_t>(wparam), CurrentModifiers());
             if (eventfilter(ev, context) == 0) return 1;
         }
-        bool controlOnly = (CurrentModifiers() & (ModControl | ModAlt)) == ModControl;
+        bool controlOnly = (CurrentModifiers() & (kModControl | kModAlt)) == kModControl;
         if (msg == WM_KEYDOWN && wparam == 'A' && controlOnly) {
             SelectAll();
             return 1;
         }
-        return (msg == WM_CHAR && wparam == CtrlACharacter) ? 1 : 0;  // no beep for the key just handled
+        return (msg == WM_CHAR && wparam == kCtrlACharacter) ? 1 : 0;  // no beep for the key just handled
     }
     case WM_LBUTTONDOWN:
         _clickFocus = GetFocus() != hwnd ? 1 : 0;

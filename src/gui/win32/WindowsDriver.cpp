@@ -14,11 +14,11 @@
 #include "runtime/Program.h"
 
 namespace {
-HHOOK KeyboardHook = nullptr;
-HHOOK MouseHook = nullptr;
-COLORREF CustomColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+HHOOK g_keyboardHook = nullptr;
+HHOOK g_mouseHook = nullptr;
+COLORREF g_customColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                               0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
-bool ButtonDown[4] = {};
+bool g_buttonDown[4] = {};
 
 ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {
     WNDCLASSEXW wc{};
@@ -139,8 +139,8 @@ TWindowsGUIDriver::TWindowsGUIDriver() {
     if (!LoadLibraryW(L"msftedit.dll")) LoadLibraryW(L"riched20.dll");
     DefaultGuiFont = TWindowsFont::DefaultFont(0.0, 0);
     DesktopGadget = New<TWindowsDesktop>();
-    KeyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
-    MouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
+    g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
+    g_mouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
     SharedTooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, DesktopGadget->_hwnd, nullptr,
                                     GetModuleHandleW(nullptr), nullptr);
     if (SharedTooltip) {
@@ -151,10 +151,10 @@ TWindowsGUIDriver::TWindowsGUIDriver() {
 
 TWindowsGUIDriver::~TWindowsGUIDriver() {
     if (SharedTooltip) DestroyWindow(SharedTooltip);
-    if (KeyboardHook) UnhookWindowsHookEx(KeyboardHook);
-    if (MouseHook) UnhookWindowsHookEx(MouseHook);
+    if (g_keyboardHook) UnhookWindowsHookEx(g_keyboardHook);
+    if (g_mouseHook) UnhookWindowsHookEx(g_mouseHook);
     SharedTooltip = nullptr;
-    KeyboardHook = MouseHook = nullptr;
+    g_keyboardHook = g_mouseHook = nullptr;
 }
 
 Ref<TGuiFont> TWindowsGUIDriver::LoadFont(const String& name, int32_t size, int32_t style) {
@@ -179,7 +179,7 @@ int32_t TWindowsGUIDriver::RequestColor(int32_t r, int32_t g, int32_t b) {
     cc.lStructSize = sizeof(cc);
     cc.hwndOwner = GetActiveHwnd();
     cc.rgbResult = RGB(r, g, b);
-    cc.lpCustColors = CustomColours;
+    cc.lpCustColors = g_customColours;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
     BOOL ok = ChooseColorW(&cc);
     SetFocus(focus);
@@ -279,7 +279,7 @@ LRESULT CALLBACK TWindowsGUIDriver::KeyboardProc(int code, WPARAM key, LPARAM fl
     } catch (...) {
         KeepNativeCallbackError();
     }
-    return CallNextHookEx(KeyboardHook, code, key, flags);
+    return CallNextHookEx(g_keyboardHook, code, key, flags);
 }
 
 LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM msg, LPARAM info) {
@@ -288,7 +288,7 @@ LRESULT CALLBACK TWindowsGUIDriver::MouseProc(int code, WPARAM msg, LPARAM info)
     } catch (...) {
         KeepNativeCallbackError();
     }
-    return CallNextHookEx(MouseHook, code, msg, info);
+    return CallNextHookEx(g_mouseHook, code, msg, info);
 }
 
 namespace {
@@ -299,18 +299,18 @@ struct Answer {
     bool given;
     LRESULT value;
 };
-constexpr Answer GoOn{false, 0};
+constexpr Answer kGoOn{false, 0};
 Answer Give(LRESULT value) { return Answer{true, value}; }
 
 Answer OnSize(HWND hwnd) {
     if (Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd)) g->OnNativeSize(hwnd);
-    return GoOn;
+    return kGoOn;
 }
 
 Answer OnControlColor(HWND control, HDC dc) {
     Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(control);
     HBRUSH brush = g ? g->OnControlColor(dc) : nullptr;
-    return brush ? Give(reinterpret_cast<LRESULT>(brush)) : GoOn;
+    return brush ? Give(reinterpret_cast<LRESULT>(brush)) : kGoOn;
 }
 
 // Control notifications go to the gadget of the control, not to the window
@@ -336,14 +336,14 @@ void AnswerTooltipText(NMTTDISPINFOW* info) {
 
 Answer OnNotifyMessage(WPARAM wparam, LPARAM lparam) {
     NMHDR* hdr = reinterpret_cast<NMHDR*>(lparam);
-    if (!hdr) return GoOn;
+    if (!hdr) return kGoOn;
     if (hdr->code == TTN_GETDISPINFOW) AnswerTooltipText(reinterpret_cast<NMTTDISPINFOW*>(lparam));
     Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hdr->hwndFrom);
-    return g ? Give(g->OnNotify(wparam, lparam)) : GoOn;
+    return g ? Give(g->OnNotify(wparam, lparam)) : kGoOn;
 }
 
 Answer OnSetCursor() {
-    if (!CurrentPointer) return GoOn;
+    if (!CurrentPointer) return kGoOn;
     SetCursor(CurrentPointer);
     return Give(TRUE);
 }
@@ -356,22 +356,22 @@ Answer OnActivateApp(WPARAM active) {
 Answer OnDrawItemMessage(LPARAM lparam) {
     DRAWITEMSTRUCT copy = *reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
     Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(copy.hwndItem);
-    return (g && g->OnDrawItem(&copy)) ? Give(TRUE) : GoOn;
+    return (g && g->OnDrawItem(&copy)) ? Give(TRUE) : kGoOn;
 }
 
 Answer OnCaptureChanged(HWND hwnd, LPARAM newCapture) {
     CaptureReleased = (reinterpret_cast<HWND>(newCapture) == hwnd && EmitDepth == 0) ? 1 : 0;
-    return GoOn;
+    return kGoOn;
 }
 
 // Wheel and leave messages of mouse-sensitive gadgets, and key messages of
 // key-sensitive enabled ones, are reported; the control still gets them.
 Answer OnSensedInput(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int32_t sense) {
     Ref<TWindowsGadget> g = TWindowsGUIDriver::GadgetOf(hwnd);
-    if (!g || !(g->sensitivity & sense)) return GoOn;
-    if (sense == SENSE_KEYS && (g->State() & GSTATE_DISABLED)) return GoOn;
+    if (!g || !(g->sensitivity & sense)) return kGoOn;
+    if (sense == SENSE_KEYS && (g->State() & GSTATE_DISABLED)) return kGoOn;
     TWindowsGUIDriver::SystemEmitOSEvent(hwnd, msg, wparam, lparam, g);
-    return GoOn;
+    return kGoOn;
 }
 
 Answer RouteMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -396,7 +396,7 @@ Answer RouteMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
     case WM_SYSCHAR: return OnSensedInput(hwnd, msg, wparam, lparam, SENSE_KEYS);
-    default: return GoOn;
+    default: return kGoOn;
     }
 }
 
@@ -451,11 +451,11 @@ int MouseButtonOf(UINT& msg, bool& down) {
 // The native mouse message's key word, from the tracked buttons.
 WPARAM HeldButtonsAndKeys() {
     WPARAM held = 0;
-    if (ButtonDown[1]) held |= MK_LBUTTON;
-    if (ButtonDown[2]) held |= MK_RBUTTON;
+    if (g_buttonDown[1]) held |= MK_LBUTTON;
+    if (g_buttonDown[2]) held |= MK_RBUTTON;
     if (GetKeyState(VK_SHIFT) < 0) held |= MK_SHIFT;
     if (GetKeyState(VK_CONTROL) < 0) held |= MK_CONTROL;
-    if (ButtonDown[3]) held |= MK_MBUTTON;
+    if (g_buttonDown[3]) held |= MK_MBUTTON;
     return held;
 }
 
@@ -465,7 +465,7 @@ void TWindowsGUIDriver::HandleMouse(UINT msg, const MOUSEHOOKSTRUCT* mh) {
     if (msg < WM_MOUSEFIRST || msg > WM_MOUSEWHEEL) return;
     bool down;
     int button = MouseButtonOf(msg, down);
-    if (button) ButtonDown[button] = down;
+    if (button) g_buttonDown[button] = down;
     Ref<TWindowsGadget> g = GadgetOf(mh->hwnd);
     if (!g) return;
     POINT pt = mh->pt;

@@ -23,8 +23,8 @@ ATOM DialogClassAtom = 0;
 OptionalGuiFunctions GuiApi;
 
 namespace {
-bool ComctlVersionRead = false;
-DWORD ComctlMajor = 0, ComctlMinor = 0, ComctlBuild = 0;
+bool g_comctlVersionRead = false;
+DWORD g_comctlMajor = 0, g_comctlMinor = 0, g_comctlBuild = 0;
 }  // namespace
 
 namespace {
@@ -54,10 +54,10 @@ void LoadOptionalFunctions() {
 
 int32_t CurrentModifiers() {
     int32_t m = 0;
-    if (GetKeyState(VK_SHIFT) < 0) m |= ModShift;
-    if (GetKeyState(VK_CONTROL) < 0) m |= ModControl;
-    if (GetKeyState(VK_MENU) < 0) m |= ModAlt;
-    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= ModWindows;
+    if (GetKeyState(VK_SHIFT) < 0) m |= kModShift;
+    if (GetKeyState(VK_CONTROL) < 0) m |= kModControl;
+    if (GetKeyState(VK_MENU) < 0) m |= kModAlt;
+    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0) m |= kModWindows;
     return m;
 }
 
@@ -65,9 +65,9 @@ namespace {
 int32_t ScreenDpi() {
     static int32_t dpi = [] {
         HDC dc = GetDC(nullptr);
-        int32_t d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : LayoutDpi;
+        int32_t d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : kLayoutDpi;
         if (dc) ReleaseDC(nullptr, dc);
-        return d > 0 ? d : LayoutDpi;
+        return d > 0 ? d : kLayoutDpi;
     }();
     return dpi;
 }
@@ -84,8 +84,8 @@ int32_t DpiOf(HWND hwnd) {
     return dpi > 0 ? static_cast<int32_t>(dpi) : ScreenDpi();
 }
 
-int32_t ToDevice(int32_t v, int32_t dpi) { return Rescale(v, dpi, LayoutDpi); }
-int32_t FromDevice(int32_t v, int32_t dpi) { return Rescale(v, LayoutDpi, dpi); }
+int32_t ToDevice(int32_t v, int32_t dpi) { return Rescale(v, dpi, kLayoutDpi); }
+int32_t FromDevice(int32_t v, int32_t dpi) { return Rescale(v, kLayoutDpi, dpi); }
 
 void DeclareDpiAwareness() {
     // Each newer call supersedes the older ones; the first one the system
@@ -131,8 +131,8 @@ Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
 }
 
 int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
-    if (!ComctlVersionRead) {
-        ComctlVersionRead = true;
+    if (!g_comctlVersionRead) {
+        g_comctlVersionRead = true;
         if (HMODULE lib = LoadLibraryW(L"comctl32.dll")) {
             using GetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
             GetVersionFn fn = nullptr;
@@ -141,16 +141,16 @@ int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
                 DLLVERSIONINFO info{};
                 info.cbSize = sizeof(info);
                 if (SUCCEEDED(fn(&info))) {
-                    ComctlMajor = info.dwMajorVersion;
-                    ComctlMinor = info.dwMinorVersion;
-                    ComctlBuild = info.dwBuildNumber;
+                    g_comctlMajor = info.dwMajorVersion;
+                    g_comctlMinor = info.dwMinorVersion;
+                    g_comctlBuild = info.dwBuildNumber;
                 }
             }
             FreeLibrary(lib);
         }
     }
-    if (ComctlMajor >= 6 && ComctlMinor > 0) return 2;
-    if (ComctlMajor >= 6) return 1;
+    if (g_comctlMajor >= 6 && g_comctlMinor > 0) return 2;
+    if (g_comctlMajor >= 6) return 1;
     return 0;
 }
 

@@ -102,16 +102,16 @@ void LoadOptionalFunctions();
 constexpr int32_t EventGadgetDrop = 0x200B;
 
 // The current modifier keys: 1 shift, 2 control, 4 alt, 8 Windows key.
-constexpr int32_t ModShift = 1, ModControl = 2, ModAlt = 4, ModWindows = 8;
+constexpr int32_t kModShift = 1, kModControl = 2, kModAlt = 4, kModWindows = 8;
 int32_t CurrentModifiers();
 // The character that Ctrl+A types.
-constexpr WPARAM CtrlACharacter = 1;
+constexpr WPARAM kCtrlACharacter = 1;
 String WindowTextOf(HWND hwnd);
 
 // Gadget coordinates are the program's 96-DPI numbers; native windows take
 // device pixels. The scale is the window's DPI (per monitor where the system
 // tells it), else the screen's. Conversions round to the nearest pixel.
-constexpr int32_t LayoutDpi = 96;
+constexpr int32_t kLayoutDpi = 96;
 int32_t DpiOf(HWND hwnd);
 int32_t ToDevice(int32_t v, int32_t dpi);
 int32_t FromDevice(int32_t v, int32_t dpi);

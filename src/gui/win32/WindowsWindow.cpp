@@ -9,18 +9,18 @@
 // ---- menus ----
 
 namespace {
-std::map<UINT, TWindowsMenu*> MenuIds;
-UINT NextMenuId = 101;
+std::map<UINT, TWindowsMenu*> g_menuIds;
+UINT g_nextMenuId = 101;
 }  // namespace
 
 TWindowsMenu::TWindowsMenu(const String& t, const Ref<TGadget>& group, int32_t tg) : text(t), tag(tg) {
-    id = NextMenuId++;
-    MenuIds[id] = this;
+    id = g_nextMenuId++;
+    g_menuIds[id] = this;
     if (group) _setparent(group, -1);
 }
 
 int32_t TWindowsMenu::Free() {
-    MenuIds.erase(id);
+    g_menuIds.erase(id);
     _setparent(nullptr, -1);
     return 0;
 }
@@ -281,8 +281,8 @@ LRESULT TWindowsWindow::OnCommand(UINT msg, WPARAM wparam) {
 }
 
 int32_t TWindowsWindow::HandleMenuEvent(UINT, UINT id) {
-    auto it = MenuIds.find(id);
-    Ref<TWindowsMenu> m = it == MenuIds.end() ? Ref<TWindowsMenu>() : Ref<TWindowsMenu>(it->second);
+    auto it = g_menuIds.find(id);
+    Ref<TWindowsMenu> m = it == g_menuIds.end() ? Ref<TWindowsMenu>() : Ref<TWindowsMenu>(it->second);
     int32_t tag = m ? m->tag : 0;
     Ref<Object> ex = popupextra;
     popupextra = nullptr;
