@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Drives the real VostleWatch.exe under Wine as a user would.
 
-A loopback HTTP server serves the watched pages, a recording `xdg-open` first
+Loopback servers serve the watched pages, over plain HTTP and over TLS as
+localhost with a throwaway root that only the test's own Wine prefix trusts
+(certificate checks stay on). A recording `xdg-open` first
 on PATH stands in for the desktop browser (Wine hands URLs to it), and
 xdotool produces real mouse and keyboard input on the X display. The checks
 are on what a user and the file system see: standard output line by line,
@@ -24,6 +26,7 @@ SOURCE_DIR = os.environ.get("VW_SOURCE_DIR") or os.path.abspath(os.path.join(os.
 sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
+from test_pki import make_test_pki  # noqa: E402
 from wine_program import (BOX_TITLE, WINE_RUN, WINDOW_TITLE, Display, Failure, Probe, Program, check,  # noqa: E402
                           record_file, start_persistent_wine, wait_for, xdo)
 
@@ -88,6 +91,22 @@ class WatchProgram(Program):
         """What the message box says."""
         self.find_window(BOX_TITLE)
         return " ".join(t for t in self.field_texts(BOX_TITLE).values() if t)
+
+    def add_refused(self, url, name, reason):
+        """Adds through the window a page that cannot be fetched: the box
+        says why, the fields keep what was typed, the list stays as it was."""
+        before = self.read_autosave()
+        self.fill(URL_FIELD, url)
+        self.fill(NAME_FIELD, name)
+        self.click(ADD_BUTTON)
+        text = self.box_text()
+        want = f"Could not add {name}: {reason}."
+        check(text == want, f"the box says {text!r}, expected {want!r}")
+        self.answer_box(ok=True)
+        time.sleep(1.0)
+        fields = (self.field_text(URL_FIELD), self.field_text(NAME_FIELD))
+        check(fields == (url, name), f"after the failed Add the fields hold {fields}")
+        check(self.read_autosave() == before, "a failed Add changed the list")
 
     def list_item(self, index):
         # One row of the list box per record; the row height is that of
@@ -290,19 +309,7 @@ def user_session(work, env, server, browser, results):
         check(gets(server) == [("GET /t/e", SERVER_IP)], "Enter did not fetch the page once")
 
     def add_missing_page():
-        before = prog.read_autosave()
-        url = f"http://{SERVER_IP}/t/missing"
-        prog.fill(URL_FIELD, url)
-        prog.fill(NAME_FIELD, "Missing")
-        prog.click(ADD_BUTTON)
-        text = prog.box_text()
-        want = "Could not add Missing: the server answered 404 Not Found."
-        check(text == want, f"the box says {text!r}, expected {want!r}")
-        prog.answer_box(ok=True)
-        time.sleep(1.0)
-        fields = (prog.field_text(URL_FIELD), prog.field_text(NAME_FIELD))
-        check(fields == (url, "Missing"), f"after the failed Add the fields hold {fields}")
-        check(prog.read_autosave() == before, "a failed Add changed the list")
+        prog.add_refused(f"http://{SERVER_IP}/t/missing", "Missing", "the server answered 404 Not Found")
         server.take_requests()
 
     def remove_cancelled():
@@ -589,6 +596,83 @@ def mixed_order(work, env, server, slow, slowish, results):
         prog.kill()
 
 
+# --- scenario 7: https pages ----------------------------------------------------
+
+def https_pages(work, env, browser, results):
+    """A page served over TLS as localhost is added through the window, and
+    its change is found by the first cycle of the next start; a page whose
+    certificate has expired is refused with the reason, the fields keeping
+    what was typed."""
+    pki = make_test_pki(os.path.join(work, "pki"))
+    good = LoopbackHttpServer("127.0.0.1", 0, tls=pki["good"]).start()
+    expired = LoopbackHttpServer("127.0.0.1", 0, tls=pki["expired"]).start()
+    good.set_page("/h/a", lines_body(6, seed="h"))
+    secure = (f"https://localhost:{good.port}/h/a", "Secure")
+    prog = program_in(work, "https", env, b"")
+
+    def trust_root():
+        # Into the ROOT store of the prefix the program runs in, never the host's.
+        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "trust_test_root.exe"), "Z:" + pki["ca"]], env=env,
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=180)
+        check(r.returncode == 0, f"trust_test_root.exe ended with {r.returncode}: "
+              f"{r.stderr.decode('utf-8', 'replace').strip()}")
+
+    def add_secure():
+        trust_root()
+        prog.start()
+        prog.wait_line("GUI stuff", 60)
+        prog.fill(URL_FIELD, secure[0])
+        prog.fill(NAME_FIELD, secure[1])
+        prog.click(ADD_BUTTON)
+        want = record_file([(*secure, 6)])
+        wait_for(lambda: prog.read_autosave() == want, 60, "Secure with its 6 lines in autosave.dat")
+        check(gets(good) == [("GET /h/a", f"localhost:{good.port}")], "Add did not fetch the https page once")
+
+    def add_expired():
+        prog.add_refused(f"https://localhost:{expired.port}/h/old", "Stale",
+                         "the certificate of localhost has expired or is not valid yet")
+        # Schannel checks the certificate after the handshake, so the server
+        # may see a connection that closes without a word: not a request.
+        seen = [r for r in expired.take_requests() if r != ("", "")]
+        check(seen == [], f"requests went out over a connection with an expired certificate: {seen}")
+
+    def change_found_after_restart():
+        # The next cycle is five minutes away; the first one of a new start is not.
+        prog.close_window()
+        rc = prog.wait_exit(30)
+        check(rc == 0, f"exit status {rc} after closing the window")
+        good.set_page("/h/a", lines_body(9, seed="h"))
+        asked_before = len(browser.opened())
+        prog.start()
+        update = prog.wait_line("Update", 120)
+        check(prog.lines()[:update] == [], f"the start-up load printed {prog.lines()[:update]}")
+        text = prog.box_text()
+        want = "Someone commented on Secure. Would you like to visit that page?"
+        check(text == want, f"the box says {text!r}, expected {want!r}")
+        prog.answer_box(ok=True)
+        gui = prog.wait_line("GUI stuff", 60)
+        expected = ["Update", "Old count: 6", "New Count: 9", "GUI stuff"]
+        check(prog.lines()[:gui + 1] == expected, f"the start printed {prog.lines()[:gui + 1]}, expected {expected}")
+        want_file = record_file([(*secure, 9)])
+        wait_for(lambda: prog.read_autosave() == want_file, 20, "the new count of Secure in autosave.dat")
+        wait_for(lambda: len(browser.opened()) > asked_before, 20, "the browser to be asked")
+        time.sleep(0.5)
+        check(browser.opened()[asked_before:] == [secure[0]],
+              f"browser was asked to open {browser.opened()[asked_before:]}, expected {secure[0]}")
+        check(sorted(gets(good)) == [("GET /h/a", f"localhost:{good.port}")] * 2,
+              "the start-up load and the cycle did not each fetch the page once")
+
+    steps = [("https_add_through_window_counts_page", add_secure),
+             ("https_add_with_expired_certificate_says_why_and_keeps_fields", add_expired),
+             ("https_change_found_by_first_cycle_after_restart", change_found_after_restart)]
+    try:
+        results.run_steps(steps)
+    finally:
+        prog.kill()
+        good.stop()
+        expired.stop()
+
+
 def main():
     if not os.path.exists(PROGRAM):
         print(f"no program at {PROGRAM}", file=sys.stderr)
@@ -609,6 +693,7 @@ def main():
             busy_window(work, env, server, slow, results)
             close_while_fetching(work, env, slow, results)
             mixed_order(work, env, server, slow, slowish, results)
+            https_pages(work, env, browser, results)
         finally:
             for s in (server, slow, slowish):
                 s.stop()
