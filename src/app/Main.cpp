@@ -1,5 +1,5 @@
 // The program's entry point: the runtime start-up, then the application.
-#include "app/MainWindow.h"
+#include "app/MainLoop.h"
 #include "runtime/Program.h"
 
 int main(int argc, char** argv) {

@@ -72,3 +72,10 @@ void RunCycle() {
         Say(String("Countdown: ") + FormatInt(1500 - i));
     }
 }
+
+void MainBody() {
+    BuildMainWindow();
+    LoadList();
+    CheckStoredPages();
+    for (;;) RunCycle();
+}

@@ -4,7 +4,6 @@
 
 #include "app/Autosave.h"
 #include "app/FetchQueue.h"
-#include "app/MainLoop.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
@@ -99,7 +98,7 @@ void InitApplication() {
     RecordModuleInit("application");
 }
 
-void MainBody() {
+void BuildMainWindow() {
     InitApplication();
     PageFetches().StartWorkers();
     ThreadList = New<TList>();
@@ -115,9 +114,6 @@ void MainBody() {
     CommandGadget(NameField);
     PutGadgetText(URLField, "URL");
     PutGadgetText(NameField, "name");
-    LoadList();
-    CheckStoredPages();
-    for (;;) RunCycle();
 }
 
 bool AddsPending() { return !g_pendingAdds.empty(); }

@@ -16,8 +16,9 @@ extern int32_t SelectedIndex;
 // The application module's initialiser: runs every framework initialiser in
 // import order.
 void InitApplication();
-// Builds the window, loads the list and runs the main loop; never returns.
-[[noreturn]] void MainBody();
+// Runs the initialisers, starts the fetch workers and builds the window with
+// its five gadgets.
+void BuildMainWindow();
 // Handles one polled event.
 void HandleEvent(int32_t id);
 // Asks, then removes the selected record and saves at once.

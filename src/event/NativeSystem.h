@@ -4,12 +4,16 @@
 
 #include <cstdint>
 
-#include "event/SystemDriver.h"
+#include "runtime/Object.h"
+
+class TSystemDriver;
 
 // Creates the platform's system driver (performing its start-up).
 Ref<TSystemDriver> CreateNativeSystemDriver();
 int32_t NativeTickMillis();
-void NativePostMainThreadCall(MainThreadFunction function, void* argument1, void* argument2);
+// Runs function(argument1, argument2) on the main thread's next pump (the
+// same type as MainThreadFunction).
+void NativePostMainThreadCall(void (*function)(void*, void*), void* argument1, void* argument2);
 
 // Periodic timers on a thread of the platform: `tick(user, handle)` runs on
 // that thread every `periodMillis`. 0 when the platform refuses.

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "event/NativeSystem.h"
+#include "event/SystemDriver.h"
 
 namespace {
 

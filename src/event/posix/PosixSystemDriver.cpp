@@ -14,6 +14,7 @@
 #include <time.h>
 
 #include "event/NativeSystem.h"
+#include "event/SystemDriver.h"
 #include "runtime/Program.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "event/NativeSystem.h"
+#include "event/SystemDriver.h"
 
 namespace {
 

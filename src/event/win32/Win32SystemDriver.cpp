@@ -12,6 +12,7 @@
 
 #include "event/Event.h"
 #include "event/NativeSystem.h"
+#include "event/SystemDriver.h"
 #include "runtime/Program.h"
 
 namespace {

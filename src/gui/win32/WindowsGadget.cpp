@@ -4,6 +4,24 @@
 #include "event/win32/Win32SystemDriver.h"
 #include "gui/win32/WindowsGadgets.h"
 
+// The handle map and the gadget globals live with the gadgets they hold.
+std::map<HWND, Ref<TWindowsGadget>> HwndMap;
+Ref<TWindowsGadget> DesktopGadget;
+Ref<TWindowsWindow> ActiveWindow;
+
+void TWindowsGUIDriver::RegisterHwnd(HWND hwnd, TWindowsGadget* gadget) {
+    if (hwnd) HwndMap[hwnd] = Ref<TWindowsGadget>(gadget);
+}
+
+void TWindowsGUIDriver::RemoveHwnd(HWND hwnd) { HwndMap.erase(hwnd); }
+
+Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
+    if (!hwnd) return {};
+    auto it = HwndMap.find(hwnd);
+    return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
+}
+
+
 TWindowsGadget::~TWindowsGadget() {
     delete[] _wstrTooltip;
 }

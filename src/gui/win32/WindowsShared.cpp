@@ -1,18 +1,15 @@
 // What the driver and the gadgets share: the driver globals, the handle
 // map, the optional system functions, the common-controls version and the
 // visual themes, the DPI scale and small text and key helpers.
-#include "gui/win32/WindowsGadgets.h"
+#include "gui/win32/WindowsShared.h"
 
 #include <shlwapi.h>
 
 #include <algorithm>
 
-std::map<HWND, Ref<TWindowsGadget>> HwndMap;
-Ref<TWindowsGadget> DesktopGadget;
 Ref<TWindowsFont> DefaultGuiFont;
 HWND SharedTooltip = nullptr;
 HCURSOR CurrentPointer = nullptr;
-Ref<TWindowsWindow> ActiveWindow;
 int32_t RedrawOnMove = 1;
 int32_t ForceNoComposite = 0;
 int32_t ExplorerTheme = 0;
@@ -116,18 +113,6 @@ String WindowTextOf(HWND hwnd) {
     std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
     int got = GetWindowTextW(hwnd, buf.data(), n + 1);
     return String(Utf16(buf.data(), static_cast<size_t>(std::max(got, 0))));
-}
-
-void TWindowsGUIDriver::RegisterHwnd(HWND hwnd, TWindowsGadget* gadget) {
-    if (hwnd) HwndMap[hwnd] = Ref<TWindowsGadget>(gadget);
-}
-
-void TWindowsGUIDriver::RemoveHwnd(HWND hwnd) { HwndMap.erase(hwnd); }
-
-Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
-    if (!hwnd) return {};
-    auto it = HwndMap.find(hwnd);
-    return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
 }
 
 int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
