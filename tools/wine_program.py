@@ -96,8 +96,17 @@ class Display:
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(fd_w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                 pass_fds=(fd_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(fd_w)
-        ready, _, _ = select.select([fd_r], [], [], START_WAIT)
-        number = os.read(fd_r, 32).decode().strip() if ready else ""
+        # Xvfb writes the number and its line end apart: closing the pipe
+        # between the two would end Xvfb by SIGPIPE, so read the whole line.
+        got = b""
+        deadline = time.monotonic() + START_WAIT
+        while not got.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([fd_r], [], [], max(0.0, deadline - time.monotonic()))
+            piece = os.read(fd_r, 32) if ready else b""
+            if not piece:
+                break
+            got += piece
+        number = got.decode().strip()
         os.close(fd_r)
         if not number:
             xvfb.kill()
