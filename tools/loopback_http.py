@@ -287,11 +287,11 @@ def main():
     args = parser.parse_args()
     server = LoopbackHttpServer(args.address, args.port, tls=args.tls, tls_max=args.tls_max,
                                 handshake=args.handshake)
-    for spec in args.lines:
-        path, _, count = spec.partition("=")
+    for entry in args.lines:
+        path, _, count = entry.partition("=")
         server.set_page(path, lines_body(int(count)))
-    for spec in args.file:
-        path, _, name = spec.partition("=")
+    for entry in args.file:
+        path, _, name = entry.partition("=")
         with open(name, "rb") as f:
             server.set_page(path, f.read())
     server.start()

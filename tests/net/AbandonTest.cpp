@@ -25,13 +25,9 @@ TEST(AbandonFetches, EndsFetchesInFlightAtOnceAndRefusesNewOnes) {
     std::string url = "http::127.0.43.2:" + std::to_string(silent.Port()) + "/";
     auto waiting = std::async(std::launch::async, [&] { return net::CountPageLines(url); });
     // A connection attempt that is never answered is abandoned as well.
-    Ref<TSocket> full = ListenOn(Ip(127, 0, 43, 3), 0, 0);
-    std::vector<platform::SocketHandle> fillers;
-    for (int i = 0; i < 4; ++i) {
-        fillers.push_back(platform::OpenSocket(true));
-        platform::ConnectSocket(fillers.back(), static_cast<uint32_t>(Ip(127, 0, 43, 3)), full->LocalPort(), 200);
-    }
-    std::string stuck = "http::127.0.43.3:" + std::to_string(full->LocalPort()) + "/";
+    FullListener full(Ip(127, 0, 43, 3));
+    ASSERT_TRUE(full.Ok());
+    std::string stuck = "http::127.0.43.3:" + std::to_string(full.Port()) + "/";
     auto connecting = std::async(std::launch::async, [&] { return net::CountPageLines(stuck); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     auto t = Clock::now();
@@ -44,8 +40,6 @@ TEST(AbandonFetches, EndsFetchesInFlightAtOnceAndRefusesNewOnes) {
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count(), 1000);
     EXPECT_EQ(net::CountPageLines(url).failure, "the program is ending");
     done = true;
-    for (platform::SocketHandle f : fillers) platform::CloseSocket(f);
-    full->Close();
 }
 
 }  // namespace

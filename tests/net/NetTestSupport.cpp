@@ -15,6 +15,20 @@ Ref<TSocket> ListenOn(int32_t ip, int32_t port, int32_t backlog) {
     return TSocket::Create(h, 1);
 }
 
+FullListener::FullListener(int32_t ip) : _listener(ListenOn(ip, 0, 0)) {
+    if (!Ok()) return;
+    for (int i = 0; i < 4; ++i) {
+        Ref<TSocket> f = TSocket::CreateTCP();
+        f->ConnectWithin(ip, _listener->LocalPort(), 200);
+        _fillers.push_back(f);
+    }
+}
+
+FullListener::~FullListener() {
+    for (Ref<TSocket>& f : _fillers) f->Close();
+    if (Ok()) _listener->Close();
+}
+
 std::string RecvUntil(platform::SocketHandle s, const std::string& end, size_t limit) {
     std::string got;
     char c;

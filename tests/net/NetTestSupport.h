@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/Socket.h"
 #include "platform/Socket.h"
@@ -21,6 +22,21 @@ constexpr int32_t Ip(int a, int b, int c, int d) {
 
 // A listening socket on ip:port (port 0 picks a free one), or the null object.
 Ref<TSocket> ListenOn(int32_t ip, int32_t port, int32_t backlog = 8);
+
+// A listener whose accept queue is full, so further connection attempts
+// are neither accepted nor refused; it lets go of everything when destroyed.
+class FullListener {
+public:
+    explicit FullListener(int32_t ip);
+    ~FullListener();
+    bool Ok() const { return !_listener.IsNull(); }
+    int32_t Port() const { return _listener->LocalPort(); }
+    platform::SocketHandle Handle() const { return _listener->SocketHandle(); }
+
+private:
+    Ref<TSocket> _listener;
+    std::vector<Ref<TSocket>> _fillers;
+};
 
 // Raw helpers for the server side, which must not touch counted objects
 // from another thread.

@@ -179,21 +179,13 @@ TEST(Socket, ConnectWithinGivesUpOnAPeerThatNeverAnswers) {
     // A listener whose queue is full drops further connection attempts, so
     // the connect neither succeeds nor fails on its own.
     constexpr int32_t ip = Ip(127, 0, 41, 3);
-    Ref<TSocket> listener = ListenOn(ip, 0, 0);
-    ASSERT_FALSE(listener.IsNull());
-    std::vector<Ref<TSocket>> fillers;
-    for (int i = 0; i < 4; ++i) {
-        Ref<TSocket> f = TSocket::CreateTCP();
-        f->ConnectWithin(ip, listener->LocalPort(), 200);
-        fillers.push_back(f);
-    }
+    FullListener listener(ip);
+    ASSERT_TRUE(listener.Ok());
     Ref<TSocket> c = TSocket::CreateTCP();
     auto t = Clock::now();
-    EXPECT_EQ(c->ConnectWithin(ip, listener->LocalPort(), 300), 0);
+    EXPECT_EQ(c->ConnectWithin(ip, listener.Port(), 300), 0);
     EXPECT_LT(MillisSince(t), 3000);
     c->Close();
-    for (auto& f : fillers) f->Close();
-    listener->Close();
 }
 
 #if !defined(_WIN32)
@@ -203,17 +195,11 @@ TEST(Socket, ConnectWithinGivesUpOnAPeerThatNeverAnswers) {
 TEST(Socket, ConnectSurvivesSignals) {
     InitSockets();
     constexpr int32_t ip = Ip(127, 0, 41, 4);
-    Ref<TSocket> listener = ListenOn(ip, 0, 0);
-    ASSERT_FALSE(listener.IsNull());
-    std::vector<Ref<TSocket>> fillers;
-    for (int i = 0; i < 4; ++i) {
-        Ref<TSocket> f = TSocket::CreateTCP();
-        f->ConnectWithin(ip, listener->LocalPort(), 200);
-        fillers.push_back(f);
-    }
+    FullListener listener(ip);
+    ASSERT_TRUE(listener.Ok());
     // The queue drains after a moment, so the attempt below then succeeds
     // once its SYN is sent again; meanwhile a timer interrupts it often.
-    platform::SocketHandle queue = listener->SocketHandle();
+    platform::SocketHandle queue = listener.Handle();
     std::thread drain([queue] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         for (int i = 0; i < 8; ++i)
@@ -225,13 +211,11 @@ TEST(Socket, ConnectSurvivesSignals) {
     itimerval every{{0, 5000}, {0, 5000}};
     setitimer(ITIMER_REAL, &every, nullptr);
     Ref<TSocket> c = TSocket::CreateTCP();
-    EXPECT_EQ(c->Connect(ip, listener->LocalPort()), 1);
+    EXPECT_EQ(c->Connect(ip, listener.Port()), 1);
     itimerval off{};
     setitimer(ITIMER_REAL, &off, nullptr);
     drain.join();
     c->Close();
-    for (auto& f : fillers) f->Close();
-    listener->Close();
 }
 #endif
 
