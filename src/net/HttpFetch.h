@@ -35,7 +35,6 @@ public:
 
     const std::string& Failure() const { return _failure; }
     const http::Head& FinalHead() const { return _head; }
-    const http::Target& FinalTarget() const { return _target; }
 
 private:
     // One request to `target`, up to its head.

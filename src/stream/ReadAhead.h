@@ -47,9 +47,6 @@ public:
 
     // Bytes held and not yet taken.
     int32_t Buffered() const { return _tail - _head; }
-    const uint8_t* Data() const { return _buffer.get() + _head; }
-    // Takes `n` buffered bytes (n <= Buffered()).
-    void Consume(int32_t n) { _head += n; }
     // The source has reported its end (0) or a failure (< 0); only the
     // buffered bytes remain.
     bool SourceEnded() const { return _ended; }
