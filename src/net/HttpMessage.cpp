@@ -315,45 +315,53 @@ int32_t ChunkedBody::Fail(bool malformed) {
     return -1;
 }
 
+int32_t ChunkedBody::NextChunk() {
+    std::string line;
+    // The CR LF after the previous chunk's data.
+    if (!_first) {
+        int32_t r = _in.ReadLine(_source, line, kMaxChunkLine);
+        if (r != 1 || !line.empty()) return Fail(r != 0);
+    }
+    _first = false;
+    line.clear();
+    int32_t r = _in.ReadLine(_source, line, kMaxChunkLine);
+    if (r != 1) return Fail(r < 0);
+    int64_t size = 0;
+    size_t i = 0;
+    for (; i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])); ++i) {
+        if (size > (int64_t(1) << 56)) return Fail(true);
+        size = size * 16 + (std::isdigit(static_cast<unsigned char>(line[i])) ? line[i] - '0' : Lower(line[i]) - 'a' + 10);
+    }
+    if (i == 0 || (i < line.size() && line[i] != ';' && !IsBlank(line[i]))) return Fail(true);
+    _left = size;
+    return size == 0 ? ReadTrailer() : 1;
+}
+
+int32_t ChunkedBody::ReadTrailer() {
+    // Header lines up to an empty one, bounded like a head.
+    size_t budget = kMaxHeadBytes;
+    std::string line;
+    for (;;) {
+        line.clear();
+        size_t used = 0;
+        int32_t r = _in.ReadLine(_source, line, budget, &used);
+        budget -= std::min(budget, used);
+        // Every chunk has come: a close before the trailer's end loses
+        // nothing.
+        if (r == 0 && !_in.SourceFailed()) break;
+        if (r != 1) return Fail(r < 0);
+        if (line.empty()) break;
+        if (budget == 0) return Fail(true);
+    }
+    _done = true;
+    return 0;
+}
+
 int32_t ChunkedBody::Fill(uint8_t* buf, int32_t count) {
     if (_done) return _failed ? -1 : 0;
-    std::string line;
     if (_left == 0) {
-        // The CR LF after the previous chunk's data.
-        if (!_first) {
-            int32_t r = _in.ReadLine(_source, line, kMaxChunkLine);
-            if (r != 1 || !line.empty()) return Fail(r != 0);
-        }
-        _first = false;
-        line.clear();
-        int32_t r = _in.ReadLine(_source, line, kMaxChunkLine);
-        if (r != 1) return Fail(r < 0);
-        int64_t size = 0;
-        size_t i = 0;
-        for (; i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])); ++i) {
-            if (size > (int64_t(1) << 56)) return Fail(true);
-            size = size * 16 + (std::isdigit(static_cast<unsigned char>(line[i])) ? line[i] - '0' : Lower(line[i]) - 'a' + 10);
-        }
-        if (i == 0 || (i < line.size() && line[i] != ';' && !IsBlank(line[i]))) return Fail(true);
-        if (size == 0) {
-            // The trailer: header lines up to an empty one, bounded like a head.
-            size_t budget = kMaxHeadBytes;
-            for (;;) {
-                line.clear();
-                size_t used = 0;
-                r = _in.ReadLine(_source, line, budget, &used);
-                budget -= std::min(budget, used);
-                // Every chunk has come: a close before the trailer's end
-                // loses nothing.
-                if (r == 0 && !_in.SourceFailed()) break;
-                if (r != 1) return Fail(r < 0);
-                if (line.empty()) break;
-                if (budget == 0) return Fail(true);
-            }
-            _done = true;
-            return 0;
-        }
-        _left = size;
+        int32_t r = NextChunk();
+        if (r <= 0) return r;
     }
     int32_t want = static_cast<int32_t>(std::min<int64_t>(count, _left));
     int32_t n = _in.Read(_source, buf, want);

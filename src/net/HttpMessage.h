@@ -72,6 +72,10 @@ public:
     bool Malformed() const { return _malformed; }
 
 private:
+    // Reads the next chunk-size line (and, after the last chunk, the
+    // trailer): 1 data follows, 0 the body is complete, -1 failure.
+    int32_t NextChunk();
+    int32_t ReadTrailer();
     int32_t Fail(bool malformed);
 
     ReadAhead& _in;
