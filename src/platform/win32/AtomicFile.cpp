@@ -1,14 +1,12 @@
 #include "platform/AtomicFile.h"
 
-#include <windows.h>
+#include "platform/win32/Win32.h"
 
 #include <algorithm>
 
 namespace platform {
 
 namespace {
-
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 // A virus scanner, an indexer or an editor may hold a file for a moment.
 bool Transient(DWORD error) {
@@ -24,14 +22,14 @@ bool WithRetries(Step step) {
     }
 }
 
-bool Exists(const std::u16string& path) { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Writing and forcing to disk go through one handle, so no other program can
 // come between them.
 bool WriteThrough(const std::u16string& path, const std::string& bytes) {
     HANDLE h = INVALID_HANDLE_VALUE;
     if (!WithRetries([&] {
-            h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+            h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
             return h != INVALID_HANDLE_VALUE;
         }))
@@ -53,16 +51,16 @@ bool MoveReplacementIntoPlace(const std::u16string& temp, const std::u16string& 
     // dedicated replace call can fail half way with the old file deleted and
     // the new one not moved.)
     return WithRetries(
-        [&] { return MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
+        [&] { return MoveFileExW(Wide(temp).c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
 }
 
 bool ReplaceFileContents(const std::u16string& temp, const std::u16string& target, const std::string& bytes) {
     if (!WriteThrough(temp, bytes)) {
-        DeleteFileW(W(temp));
+        DeleteFileW(Wide(temp).c_str());
         return false;
     }
     if (MoveReplacementIntoPlace(temp, target)) return true;
-    if (Exists(target)) DeleteFileW(W(temp));
+    if (Exists(target)) DeleteFileW(Wide(temp).c_str());
     return false;
 }
 

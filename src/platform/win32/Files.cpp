@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
-#include <windows.h>
+#include "platform/win32/Win32.h"
+
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -13,8 +14,6 @@
 namespace platform {
 
 namespace {
-
-std::wstring Wide(const std::u16string& path) { return std::wstring(path.begin(), path.end()); }
 
 bool IsRootText(const std::wstring& p) {
     if (p == L"/" || p == L"\\") return true;
