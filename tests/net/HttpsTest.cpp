@@ -1,12 +1,12 @@
 // The fetch engine over real TLS servers on localhost, which
-// tests/platform/tls-test.py starts (it names their ports in VW_TLS_SERVERS
-// and the root to trust natively in VW_TLS_CA; under Wine the root is in
-// the test prefix's store). Pages: /end/<ending> on "good" hold 5000 lines.
+// tests/platform/tls-test.py starts (see TlsTestServers.h; under Wine the
+// root is in the test prefix's store). Pages: /end/<ending> on "good" hold
+// 5000 lines.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
+#include <string>
 
+#include "../platform/TlsTestServers.h"
 #include "NetTestSupport.h"
 #include "net/HttpStream.h"
 #include "net/PageFetch.h"
@@ -17,18 +17,9 @@ using namespace nettest;
 
 namespace {
 
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
+using tlstest::Env;
 
-std::string Port(const std::string& name) {
-    std::istringstream all(Env("VW_TLS_SERVERS"));
-    std::string entry;
-    while (all >> entry)
-        if (entry.compare(0, name.size() + 1, name + "=") == 0) return entry.substr(name.size() + 1);
-    return "";
-}
+std::string Port(const std::string& name) { return std::to_string(tlstest::ServerPort(name)); }
 
 class HttpsTest : public ::testing::Test {
 protected:

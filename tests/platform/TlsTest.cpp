@@ -1,19 +1,18 @@
 // The platform TLS client against real TLS servers on localhost, which
-// tls-test.py starts: it names their ports in VW_TLS_SERVERS ("good=PORT
-// other_host=PORT ..."), the root to trust in VW_TLS_CA and the file the
-// good server sends at /big in VW_TLS_BODY.
+// tls-test.py starts (see TlsTestServers.h).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
-#include <sstream>
 
+#include "TlsTestServers.h"
 #include "platform/Socket.h"
 #include "platform/Tls.h"
 
 using platform::TlsStatus;
+using tlstest::Env;
+using tlstest::ServerPort;
 
 namespace platform {
 void PrintTo(TlsStatus s, std::ostream* os) {
@@ -27,20 +26,7 @@ namespace {
 
 constexpr uint32_t kLocalhost = 0x7f000001;
 
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-int32_t ServerPort(const std::string& name) {
-    std::istringstream all(Env("VW_TLS_SERVERS"));
-    std::string entry;
-    while (all >> entry)
-        if (entry.compare(0, name.size() + 1, name + "=") == 0) return std::atoi(entry.c_str() + name.size() + 1);
-    return 0;
-}
-
-// A blocking socket with a receive time-out, as the HTTP layer will use.
+// A blocking socket with a receive time-out, as the HTTP layer uses.
 class SocketTransport : public platform::TlsTransport {
 public:
     explicit SocketTransport(int32_t port) : _s(platform::OpenSocket(true)) {

@@ -17,7 +17,7 @@ namespace {
 HHOOK g_keyboardHook = nullptr;
 HHOOK g_mouseHook = nullptr;
 COLORREF g_customColours[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
-                              0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+                                0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
 bool g_buttonDown[4] = {};
 
 ATOM RegisterToolkitClass(const wchar_t* name, bool withIcon) {

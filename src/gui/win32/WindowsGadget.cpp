@@ -21,7 +21,6 @@ Ref<TWindowsGadget> TWindowsGUIDriver::GadgetOf(HWND hwnd) {
     return it == HwndMap.end() ? Ref<TWindowsGadget>() : it->second;
 }
 
-
 TWindowsGadget::~TWindowsGadget() {
     delete[] _wstrTooltip;
 }

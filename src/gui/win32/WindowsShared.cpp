@@ -1,6 +1,7 @@
-// What the driver and the gadgets share: the driver globals, the handle
-// map, the optional system functions, the common-controls version and the
-// visual themes, the DPI scale and small text and key helpers.
+// What the driver and the gadgets share: the driver globals (the handle map
+// and the gadget globals live with the gadgets), the optional system
+// functions, the common-controls version and the visual themes, the DPI
+// scale and small text and key helpers.
 #include "gui/win32/WindowsShared.h"
 
 #include <shlwapi.h>
@@ -21,10 +22,8 @@ OptionalGuiFunctions GuiApi;
 
 namespace {
 bool g_comctlVersionRead = false;
-DWORD g_comctlMajor = 0, g_comctlMinor = 0, g_comctlBuild = 0;
-}  // namespace
+DWORD g_comctlMajor = 0, g_comctlMinor = 0;
 
-namespace {
 // A function looked up by name; null when the library or the name is missing.
 template <class F>
 void Lookup(HMODULE lib, const char* name, F& slot) {
@@ -128,7 +127,6 @@ int32_t TWindowsGUIDriver::CheckCommonControlVersion() {
                 if (SUCCEEDED(fn(&info))) {
                     g_comctlMajor = info.dwMajorVersion;
                     g_comctlMinor = info.dwMinorVersion;
-                    g_comctlBuild = info.dwBuildNumber;
                 }
             }
             FreeLibrary(lib);

@@ -29,8 +29,8 @@ bool Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path).c
 bool WriteThrough(const std::u16string& path, const std::string& bytes) {
     HANDLE h = INVALID_HANDLE_VALUE;
     if (!WithRetries([&] {
-            h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+            h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
             return h != INVALID_HANDLE_VALUE;
         }))
         return false;
@@ -50,8 +50,9 @@ bool MoveReplacementIntoPlace(const std::u16string& temp, const std::u16string& 
     // A rename that replaces: it either happens whole or not at all. (The
     // dedicated replace call can fail half way with the old file deleted and
     // the new one not moved.)
+    std::wstring from = Wide(temp), to = Wide(target);
     return WithRetries(
-        [&] { return MoveFileExW(Wide(temp).c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
+        [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
 }
 
 bool ReplaceFileContents(const std::u16string& temp, const std::u16string& target, const std::string& bytes) {

@@ -20,6 +20,16 @@ bool IsRootText(const std::wstring& p) {
     return p.size() == 3 && p[1] == L':' && (p[2] == L'/' || p[2] == L'\\');
 }
 
+bool FileIdentity(const std::u16string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access asked for, only the attributes: works on files others hold open.
+    HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
 }  // namespace
 
 std::FILE* OpenCFile(const std::u16string& path, const char* mode) {
@@ -55,20 +65,6 @@ bool IsLink(const std::u16string& path) {
     DWORD a = GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
-
-namespace {
-
-bool FileIdentity(const std::u16string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    // No access asked for, only the attributes: works on files others hold open.
-    HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    return ok;
-}
-
-}  // namespace
 
 bool SameFile(const std::u16string& a, const std::u16string& b) {
     BY_HANDLE_FILE_INFORMATION x, y;

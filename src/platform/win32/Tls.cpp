@@ -1,4 +1,5 @@
 #include "platform/TlsSession.h"
+#include "platform/Utf8.h"
 
 #define SECURITY_WIN32
 // SCH_CREDENTIALS and TLS_PARAMETERS (with UNICODE_STRING from subauth.h).
@@ -39,7 +40,11 @@ Credentials& SharedCredentials() {
     static Credentials credentials;
     static std::once_flag once;
     std::call_once(once, [] {
-        TimeStamp expiry;
+        auto acquire = [](void* settings) {
+            TimeStamp expiry;
+            return AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                             settings, nullptr, nullptr, &credentials.handle, &expiry) == SEC_E_OK;
+        };
         TLS_PARAMETERS parameters{};
         parameters.grbitDisabledProtocols = kOldProtocols;
         SCH_CREDENTIALS modern{};
@@ -47,56 +52,51 @@ Credentials& SharedCredentials() {
         modern.dwFlags = kCredentialFlags;
         modern.cTlsParameters = 1;
         modern.pTlsParameters = &parameters;
-        SECURITY_STATUS s = AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
-                                                      nullptr, &modern, nullptr, nullptr, &credentials.handle, &expiry);
-        if (s != SEC_E_OK) {
-            // Systems that predate SCH_CREDENTIALS name the versions to use.
-            SCHANNEL_CRED classic{};
-            classic.dwVersion = SCHANNEL_CRED_VERSION;
-            classic.dwFlags = kCredentialFlags;
-            classic.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
-            s = AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
-                                          &classic, nullptr, nullptr, &credentials.handle, &expiry);
-            if (s != SEC_E_OK) {
-                classic.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-                s = AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
-                                              nullptr, &classic, nullptr, nullptr, &credentials.handle, &expiry);
-            }
+        // Systems that predate SCH_CREDENTIALS name the versions to use.
+        SCHANNEL_CRED classic{};
+        classic.dwVersion = SCHANNEL_CRED_VERSION;
+        classic.dwFlags = kCredentialFlags;
+        classic.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
+        credentials.ok = acquire(&modern) || acquire(&classic);
+        if (!credentials.ok) {
+            classic.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+            credentials.ok = acquire(&classic);
         }
-        credentials.ok = s == SEC_E_OK;
     });
     return credentials;
 }
 
+// What a certificate or handshake error means to the user; anything not
+// listed is a plain failure.
 TlsStatus StatusOf(SECURITY_STATUS s) {
-    switch (static_cast<DWORD>(s)) {
-    case static_cast<DWORD>(SEC_E_UNTRUSTED_ROOT):
-    case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
-    case static_cast<DWORD>(CERT_E_CHAINING):
-    case static_cast<DWORD>(CERT_E_UNTRUSTEDCA):
-    case static_cast<DWORD>(SEC_E_ISSUING_CA_UNTRUSTED):
-        return TlsStatus::UnknownIssuer;
-    case static_cast<DWORD>(SEC_E_CERT_EXPIRED):
-    case static_cast<DWORD>(CERT_E_EXPIRED):
-        return TlsStatus::Expired;
-    case static_cast<DWORD>(SEC_E_WRONG_PRINCIPAL):
-    case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
-        return TlsStatus::WrongHost;
-    case static_cast<DWORD>(SEC_E_UNSUPPORTED_FUNCTION):
-    case static_cast<DWORD>(SEC_E_ALGORITHM_MISMATCH):
-        return TlsStatus::OldProtocol;
-    case static_cast<DWORD>(SEC_E_CERT_UNKNOWN):
-    case static_cast<DWORD>(SEC_E_CERT_WRONG_USAGE):
-    case static_cast<DWORD>(CERT_E_WRONG_USAGE):
-    case static_cast<DWORD>(CERT_E_REVOKED):
-    case static_cast<DWORD>(CRYPT_E_REVOKED):
-    case static_cast<DWORD>(TRUST_E_CERT_SIGNATURE):
-    case static_cast<DWORD>(CERT_E_CRITICAL):
-    case static_cast<DWORD>(CERT_E_PURPOSE):
-        return TlsStatus::BadCertificate;
-    default:
-        return TlsStatus::Failed;
+    static constexpr struct {
+        HRESULT code;
+        TlsStatus status;
+    } kMeanings[] = {
+        {SEC_E_UNTRUSTED_ROOT, TlsStatus::UnknownIssuer},
+        {CERT_E_UNTRUSTEDROOT, TlsStatus::UnknownIssuer},
+        {CERT_E_CHAINING, TlsStatus::UnknownIssuer},
+        {CERT_E_UNTRUSTEDCA, TlsStatus::UnknownIssuer},
+        {SEC_E_ISSUING_CA_UNTRUSTED, TlsStatus::UnknownIssuer},
+        {SEC_E_CERT_EXPIRED, TlsStatus::Expired},
+        {CERT_E_EXPIRED, TlsStatus::Expired},
+        {SEC_E_WRONG_PRINCIPAL, TlsStatus::WrongHost},
+        {CERT_E_CN_NO_MATCH, TlsStatus::WrongHost},
+        {SEC_E_UNSUPPORTED_FUNCTION, TlsStatus::OldProtocol},
+        {SEC_E_ALGORITHM_MISMATCH, TlsStatus::OldProtocol},
+        {SEC_E_CERT_UNKNOWN, TlsStatus::BadCertificate},
+        {SEC_E_CERT_WRONG_USAGE, TlsStatus::BadCertificate},
+        {CERT_E_WRONG_USAGE, TlsStatus::BadCertificate},
+        {CERT_E_REVOKED, TlsStatus::BadCertificate},
+        {CRYPT_E_REVOKED, TlsStatus::BadCertificate},
+        {TRUST_E_CERT_SIGNATURE, TlsStatus::BadCertificate},
+        {CERT_E_CRITICAL, TlsStatus::BadCertificate},
+        {CERT_E_PURPOSE, TlsStatus::BadCertificate},
+    };
+    for (const auto& m : kMeanings) {
+        if (m.code == s) return m.status;
     }
+    return TlsStatus::Failed;
 }
 
 // The system's text for a status, with the code itself.
@@ -109,9 +109,7 @@ std::string Describe(SECURITY_STATUS s) {
     std::string out;
     if (n > 0) {
         while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ' || text[n - 1] == L'.')) --n;
-        int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-        out.resize(static_cast<size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), bytes, nullptr, nullptr);
+        out = Utf16ToUtf8(Utf16(text, n));
         out += " (";
         out += code;
         out += ")";
