@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/Autosave.h"
+#include "app/ListFolder.h"
 #include "app/PageChecks.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
@@ -14,6 +15,7 @@ Ref<TGadget> LinkBox;
 
 namespace {
 
+// The name the user knows the list by; its path is ListFile(kFile).
 const char* const kFile = "autosave.dat";
 
 // The file was there at start-up but could not be read: nothing may be
@@ -112,12 +114,12 @@ void LoadList() {
     g_fileUnread = false;
     g_saveFailing = false;
     std::vector<StoredPage> pages;
-    switch (ReadWatchFile(kFile, pages)) {
+    switch (ReadWatchFile(ListFile(kFile), pages)) {
     case WatchFileState::Read:
         ListStored(pages);
         break;
     case WatchFileState::Missing:
-        WriteWatchFile(kFile, {});
+        WriteWatchFile(ListFile(kFile), {});
         break;
     case WatchFileState::Unreadable:
         g_fileUnread = true;
@@ -131,7 +133,7 @@ void LoadList() {
 bool SaveList() {
     if (g_fileUnread) {
         std::vector<StoredPage> pages;
-        if (ReadWatchFile(kFile, pages) == WatchFileState::Unreadable) return false;
+        if (ReadWatchFile(ListFile(kFile), pages) == WatchFileState::Unreadable) return false;
         g_fileUnread = false;
         ListStored(pages);
         Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
@@ -140,7 +142,7 @@ bool SaveList() {
     for (Ref<Object> o : *ThreadList) {
         if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
     }
-    bool saved = WriteWatchFile(kFile, pages);
+    bool saved = WriteWatchFile(ListFile(kFile), pages);
     if (!saved && !g_saveFailing) {
         Notify(String("The watch list could not be saved to ") + kFile +
                ". Changes made since the last save are lost when the program ends unless a later save works.");
