@@ -1,25 +1,16 @@
 #include "net/Connection.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "net/Dial.h"
+#include "net/HostLookup.h"
+#include "net/HttpFetch.h"
+#include "net/Proxy.h"
 
 namespace net {
 
 namespace {
-
-// Waits are cut into slices this long so that an abandoned fetch notices
-// within a moment.
-constexpr int32_t kSliceMillis = 100;
-
-bool IsDottedLiteral(const std::string& host) {
-    return !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
-}
-
-std::string HostPort(const http::Target& t) { return t.host + ":" + std::to_string(t.port); }
 
 std::string TlsFailure(platform::TlsStatus status, const std::string& host, const std::string& detail) {
     std::string why;
@@ -45,17 +36,6 @@ std::string TlsFailure(platform::TlsStatus status, const std::string& host, cons
     return detail.empty() ? why : why + " (" + detail + ")";
 }
 
-// The resolver cannot be interrupted, so it runs on a thread of its own
-// and the fetch waits for it only as long as the deadline allows; a late
-// answer is dropped with the shared state.
-struct LookupState {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    bool found = false;
-    std::vector<uint32_t> ips;
-};
-
 }  // namespace
 
 std::string SecondsText(int32_t millis) {
@@ -77,74 +57,87 @@ bool Connection::Fail(const std::string& why) {
     return false;
 }
 
-int32_t Connection::MillisLeft(int32_t cap) const {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(_deadline - Clock::now()).count();
-    if (left <= 0) return 0;
-    return static_cast<int32_t>(std::min<int64_t>(left, cap));
-}
+std::string Connection::Peer() const { return _viaProxy ? "the proxy " + _proxy.HostPort() : _target.HostPort(); }
 
 bool Connection::Open(const http::Target& target) {
     _target = target;
-    std::vector<uint32_t> ips;
-    if (!Lookup(ips)) return false;
-    for (uint32_t ip : ips) {
-        if (ConnectTo(ip)) return !_target.tls || Handshake();
-        // Only a refusal lets the next address be tried; a time-out or the
-        // deadline has used up the time.
-        if (!_failure.empty()) return false;
-    }
-    return Fail("could not connect to " + HostPort(_target));
+    std::string unusable;
+    _viaProxy = ChooseProxy(target, platform::SystemProxySettings(), _proxy, unusable);
+    if (!unusable.empty()) return Fail(unusable);
+    const http::Target& peer = _viaProxy ? _proxy : _target;
+    std::vector<platform::NetAddress> addresses;
+    if (!Lookup(peer, addresses) || !Dial(peer, addresses)) return false;
+    if (_viaProxy && _target.tls && !Tunnel()) return false;
+    return !_target.tls || Handshake();
 }
 
-bool Connection::Lookup(std::vector<uint32_t>& ips) {
-    if (IsDottedLiteral(_target.host)) {
-        if (platform::LookupHostIPv4(_target.host, ips)) return true;
-        return Fail("the host name " + _target.host + " could not be found");
+bool Connection::Lookup(const http::Target& peer, std::vector<platform::NetAddress>& addresses) {
+    const std::string& host = peer.host;
+    std::string whose = _viaProxy ? " of the proxy" : "";
+    switch (LookupHost(host, _deadline, addresses)) {
+        case LookupStatus::Found:
+            return true;
+        case LookupStatus::NotFound:
+            return Fail("the host name " + host + whose + " could not be found");
+        case LookupStatus::TimedOut:
+            return Fail("looking up " + host + " took longer than " + SecondsText(_limits.deadlineMillis));
+        case LookupStatus::Abandoned:
+            return Fail("the program is ending");
+        case LookupStatus::Busy:
+            return Fail("the system's name resolver is not answering (" + std::to_string(kMaxPendingLookups) +
+                        " look-ups are still waiting), so " + host + " was not looked up");
+        case LookupStatus::NoThread:
+            break;
     }
-    auto state = std::make_shared<LookupState>();
-    std::thread([state, host = _target.host] {
-        std::vector<uint32_t> found;
-        bool ok = platform::LookupHostIPv4(host, found);
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->found = ok;
-        state->ips = std::move(found);
-        state->finished = true;
-        state->done.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> lock(state->mutex);
-    while (!state->finished) {
-        if (FetchesAbandoned()) return Fail("the program is ending");
-        int32_t wait = MillisLeft(kSliceMillis);
-        if (wait == 0) return Fail("looking up " + _target.host + " took longer than " + SecondsText(_limits.deadlineMillis));
-        state->done.wait_for(lock, std::chrono::milliseconds(wait));
+    return Fail("the system could not start a look-up of " + host + " (no thread to spare)");
+}
+
+bool Connection::Dial(const http::Target& peer, const std::vector<platform::NetAddress>& addresses) {
+    Dialled d = DialAny(addresses, peer.port, _limits.connectMillis, _deadline);
+    switch (d.outcome) {
+        case Dialled::Outcome::Connected:
+            _socket = d.socket;
+            platform::SetSocketNoDelay(_socket, 1);
+            return true;
+        case Dialled::Outcome::Refused:
+            return Fail("could not connect to " + Peer());
+        case Dialled::Outcome::TimedOut:
+            return Fail(Peer() + " did not accept the connection within " + SecondsText(_limits.connectMillis));
+        case Dialled::Outcome::Deadline:
+            return Fail("no answer from " + Peer() + " within " + SecondsText(_limits.deadlineMillis));
+        case Dialled::Outcome::Abandoned:
+            return Fail("the program is ending");
+        case Dialled::Outcome::NoSocket:
+            break;
     }
-    if (!state->found) return Fail("the host name " + _target.host + " could not be found");
-    ips = std::move(state->ips);
+    return Fail("no network connection can be made (no socket)");
+}
+
+bool Connection::Tunnel() {
+    std::string to = _target.HostPort();
+    if (!Send("CONNECT " + to + " HTTP/1.1\r\nHost: " + to + "\r\nUser-Agent: " + UserAgent() + "\r\n\r\n")) return false;
+    http::Head head;
+    switch (http::ReadHead(_in, *this, head)) {
+        case http::HeadResult::Ok:
+            break;
+        case http::HeadResult::SourceFailed:
+            return false;
+        case http::HeadResult::Ended:
+            return Fail(Peer() + " closed the connection without an answer");
+        default:
+            return Fail("the answer of " + Peer() + " is not valid HTTP");
+    }
+    if (!CheckProxyAnswer(head)) return false;
+    if (head.status < 200 || head.status > 299)
+        return Fail(Peer() + " refused the connection to " + to + " (" + http::StatusText(head) + ")");
+    // The server speaks only after the handshake has begun.
+    if (_in.Buffered() > 0) return Fail(Peer() + " sent data of its own into the secure connection");
     return true;
 }
 
-bool Connection::ConnectTo(uint32_t ip) {
-    if (_socket != platform::kNoSocket) platform::CloseSocket(_socket);
-    _socket = platform::OpenSocket(true);
-    if (_socket == platform::kNoSocket) return Fail("no network connection can be made (no socket)");
-    int32_t r = platform::BeginConnect(_socket, ip, _target.port);
-    auto limit = Clock::now() + std::chrono::milliseconds(_limits.connectMillis);
-    while (r == 0) {
-        if (FetchesAbandoned()) return Fail("the program is ending");
-        auto connectLeft = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now()).count();
-        if (connectLeft <= 0)
-            return Fail(HostPort(_target) + " did not accept the connection within " + SecondsText(_limits.connectMillis));
-        int32_t wait = MillisLeft(static_cast<int32_t>(std::min<int64_t>(connectLeft, kSliceMillis)));
-        if (wait == 0) return Fail("no answer from " + HostPort(_target) + " within " + SecondsText(_limits.deadlineMillis));
-        r = platform::WaitConnected(_socket, wait);
-    }
-    if (r < 0) {
-        platform::CloseSocket(_socket);
-        _socket = platform::kNoSocket;
-        return false;  // refused: the caller may try the next address
-    }
-    platform::SetSocketNoDelay(_socket, 1);
-    return true;
+bool Connection::CheckProxyAnswer(const http::Head& head) {
+    if (!_viaProxy || head.status != 407) return true;
+    return Fail(Peer() + " asks for credentials (" + http::StatusText(head) + "), which this program does not send");
 }
 
 bool Connection::Handshake() {
@@ -162,7 +155,7 @@ bool Connection::WaitReadable() {
         if (FetchesAbandoned()) return Fail("the program is ending");
         auto idleLeft = std::chrono::duration_cast<std::chrono::milliseconds>(idleEnd - Clock::now()).count();
         if (idleLeft <= 0) return Fail(_target.host + " sent nothing for " + SecondsText(_limits.idleMillis));
-        int32_t wait = MillisLeft(static_cast<int32_t>(std::min<int64_t>(idleLeft, kSliceMillis)));
+        int32_t wait = MillisLeft(_deadline, static_cast<int32_t>(std::min<int64_t>(idleLeft, kSliceMillis)));
         if (wait == 0) return Fail("the page did not arrive within " + SecondsText(_limits.deadlineMillis));
         int32_t r = platform::WaitReadable(_socket, wait);
         if (r == 1) return true;
@@ -183,7 +176,9 @@ bool Connection::SendAll(const void* buf, int32_t count) {
 }
 
 int32_t Connection::Recv(void* buf, int32_t count) {
-    if (!WaitReadable()) return -1;
+    // Input that is there already needs no wait, which costs a system call
+    // of its own (an expensive one under Wine).
+    if (platform::PendingInput(_socket) <= 0 && !WaitReadable()) return -1;
     int32_t n = platform::RecvSocket(_socket, buf, count, 0);
     if (n < 0) Fail("the connection to " + _target.host + " broke off");
     return n;

@@ -21,6 +21,12 @@ void SetDefaultFetchLimits(const FetchLimits& limits) {
     g_idle = limits.idleMillis;
 }
 
+int32_t MillisLeft(Clock::time_point deadline, int32_t cap) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return 0;
+    return static_cast<int32_t>(left < cap ? left : cap);
+}
+
 void AbandonFetches() { g_abandoned = true; }
 
 bool FetchesAbandoned() { return g_abandoned.load(std::memory_order_relaxed); }

@@ -2,9 +2,19 @@
 // program end. Safe to use from any thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace net {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits are cut into slices this long so that an abandoned fetch notices
+// within a moment.
+constexpr int32_t kSliceMillis = 100;
+
+// The time left before `deadline`, at most `cap` ms; 0 once it has passed.
+int32_t MillisLeft(Clock::time_point deadline, int32_t cap);
 
 // What one fetch may take, in milliseconds.
 struct FetchLimits {

@@ -15,8 +15,9 @@ bool IsRedirect(int32_t status) {
 // Answers that never carry a body, whatever their head says.
 bool HasNoBody(int32_t status) { return status == 204 || status == 205 || status == 304; }
 
-std::string Request(const http::Target& target) {
-    return "GET " + target.path + " HTTP/1.1\r\nHost: " + target.Authority() + "\r\nUser-Agent: " + UserAgent() +
+// A proxy is asked for the page by its whole address.
+std::string Request(const http::Target& target, bool viaProxy) {
+    return "GET " + (viaProxy ? target.Url() : target.path) + " HTTP/1.1\r\nHost: " + target.Authority() + "\r\nUser-Agent: " + UserAgent() +
            "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
 }
 
@@ -38,10 +39,11 @@ bool HttpFetch::Fail(const std::string& why) {
 bool HttpFetch::Exchange(const http::Target& target) {
     _chunked.reset();
     _connection = std::make_unique<Connection>(_limits, _deadline);
-    if (!_connection->Open(target) || !_connection->Send(Request(target))) return Fail(_connection->Failure());
+    if (!_connection->Open(target) || !_connection->Send(Request(target, _connection->ViaProxy())))
+        return Fail(_connection->Failure());
     switch (http::ReadHead(_connection->In(), *_connection, _head)) {
         case http::HeadResult::Ok:
-            return true;
+            return _connection->CheckProxyAnswer(_head) || Fail(_connection->Failure());
         case http::HeadResult::SourceFailed:
             return Fail(_connection->Failure());
         case http::HeadResult::Ended:

@@ -49,19 +49,35 @@ std::string Escaped(const std::string& text) {
 
 std::string WithoutFragment(const std::string& text) { return text.substr(0, text.find('#')); }
 
-// "host[:port]" into the target; the port is the default when absent or
-// empty ("host:").
+// "[v6]" or "[v6]:port" split into the address and what follows it. The
+// address holds hex digits, colons and dots (an IPv4 tail); zones are not
+// taken. The look-up checks the rest.
+bool SplitBracketed(const std::string& hostPort, std::string& host, std::string& rest, std::string& failure) {
+    size_t close = hostPort.find(']');
+    host = hostPort.substr(1, close == std::string::npos ? 0 : close - 1);
+    bool ok = close != std::string::npos && host.find(':') != std::string::npos &&
+              host.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
+    rest = ok ? hostPort.substr(close + 1) : "";
+    if (ok && (rest.empty() || rest[0] == ':')) return true;
+    failure = "the address has a bad IPv6 address in brackets";
+    return false;
+}
+
+// "host[:port]" or "[v6][:port]" into the target; the port is the default
+// when absent or empty ("host:").
 bool ParseAuthority(const std::string& authority, Target& out, std::string& failure) {
     std::string hostPort = authority.substr(authority.rfind('@') == std::string::npos ? 0 : authority.rfind('@') + 1);
+    std::string rest;
     if (!hostPort.empty() && hostPort[0] == '[') {
-        failure = "addresses in brackets (IPv6) are not supported yet";
-        return false;
+        if (!SplitBracketed(hostPort, out.host, rest, failure)) return false;
+    } else {
+        size_t colon = hostPort.find(':');
+        out.host = hostPort.substr(0, colon);
+        rest = colon == std::string::npos ? "" : hostPort.substr(colon);
     }
-    size_t colon = hostPort.find(':');
-    out.host = hostPort.substr(0, colon);
     out.port = out.DefaultPort();
-    if (colon != std::string::npos && colon + 1 < hostPort.size()) {
-        std::string digits = hostPort.substr(colon + 1);
+    if (rest.size() > 1) {
+        std::string digits = rest.substr(1);
         int64_t port = 0;
         for (char c : digits) {
             if (c < '0' || c > '9' || port > 65535) {
@@ -136,11 +152,17 @@ bool HasScheme(const std::string& text, std::string& scheme) {
 
 }  // namespace
 
-std::string Target::Authority() const { return port == DefaultPort() ? host : host + ":" + std::to_string(port); }
+namespace {
+std::string Bracketed(const std::string& host) { return host.find(':') == std::string::npos ? host : "[" + host + "]"; }
+}  // namespace
 
-std::string Target::Text() const {
-    return (tls ? "https://" : "http://") + Lowered(host) + ":" + std::to_string(port) + path;
-}
+std::string Target::HostPort() const { return Bracketed(host) + ":" + std::to_string(port); }
+
+std::string Target::Authority() const { return port == DefaultPort() ? Bracketed(host) : HostPort(); }
+
+std::string Target::Url() const { return (tls ? "https://" : "http://") + Authority() + path; }
+
+std::string Target::Text() const { return (tls ? "https://" : "http://") + Lowered(HostPort()) + path; }
 
 bool ParseTarget(const std::string& proto, const std::string& path, Target& out, std::string& failure) {
     std::string protocol = Lowered(proto);

@@ -14,21 +14,27 @@ namespace http {
 // Where a request goes. Text is 8-bit, one byte per character.
 struct Target {
     bool tls = false;
-    std::string host;    // as written (resolution and certificates ignore case)
+    // As written (resolution and certificates ignore case); an IPv6
+    // address without its brackets.
+    std::string host;
     int32_t port = 80;
     std::string path = "/";  // request target: path and query, never a fragment
 
     int32_t DefaultPort() const { return tls ? 443 : 80; }
+    // "host:port", "[::1]:port".
+    std::string HostPort() const;
     // "host" or "host:port" when the port is not the default, for Host:.
     std::string Authority() const;
+    // "http://host[:port]/path", for a request through a proxy.
+    std::string Url() const;
     // "https://host:port/path", the form used to recognise a loop.
     std::string Text() const;
 };
 
 // A stream URL's protocol ("http" or "https", any case) and path
-// ("host[:port][/path]") to a target. False with `failure` set for another
-// protocol, an empty host, a bad port or a host with blanks or control
-// characters in it. Blanks around the address are dropped; blanks and
+// ("host[:port][/path]", "[v6]:port/path") to a target. False with
+// `failure` set for another protocol, an empty host, a bad port, a bad
+// IPv6 address or a host with blanks or control characters in it. Blanks around the address are dropped; blanks and
 // control characters inside the path travel percent-encoded (a line break
 // must never reach the request head).
 bool ParseTarget(const std::string& proto, const std::string& path, Target& out, std::string& failure);

@@ -1,5 +1,7 @@
 #include "platform/Socket.h"
 
+#include "platform/SocketAddress.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,14 +20,6 @@
 namespace platform {
 
 namespace {
-
-sockaddr_in MakeAddress(uint32_t ip, int32_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
 
 int Fd(SocketHandle s) { return static_cast<int>(s); }
 
@@ -55,6 +49,11 @@ SocketHandle OpenSocket(bool stream) {
     return fd < 0 ? kNoSocket : fd;
 }
 
+SocketHandle OpenStreamSocket(bool v6) {
+    int fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    return fd < 0 ? kNoSocket : fd;
+}
+
 bool CloseSocket(SocketHandle s) { return Valid(s) && close(Fd(s)) == 0; }
 
 int32_t SendSocket(SocketHandle s, const void* buf, int32_t count, int32_t flags) {
@@ -75,10 +74,11 @@ int32_t RecvSocket(SocketHandle s, void* buf, int32_t count, int32_t flags) {
     }
 }
 
-bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
+bool BindSocket(SocketHandle s, const NetAddress& address, int32_t port) {
     if (!Valid(s)) return false;
-    sockaddr_in a = MakeAddress(ip, port);
-    return bind(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    sockaddr_storage a;
+    socklen_t length = static_cast<socklen_t>(SocketAddressOf(address, port, a));
+    return bind(Fd(s), reinterpret_cast<sockaddr*>(&a), length) == 0;
 }
 
 bool SetSocketBlocking(SocketHandle s, bool blocking) {
@@ -88,10 +88,11 @@ bool SetSocketBlocking(SocketHandle s, bool blocking) {
     return wanted == flags || fcntl(Fd(s), F_SETFL, wanted) == 0;
 }
 
-int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
+int32_t BeginConnect(SocketHandle s, const NetAddress& address, int32_t port) {
     if (!SetSocketBlocking(s, false)) return -1;
-    sockaddr_in a = MakeAddress(ip, port);
-    if (connect(Fd(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    sockaddr_storage a;
+    socklen_t length = static_cast<socklen_t>(SocketAddressOf(address, port, a));
+    if (connect(Fd(s), reinterpret_cast<sockaddr*>(&a), length) == 0) {
         SetSocketBlocking(s, true);
         return 1;
     }
@@ -102,16 +103,26 @@ int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
     return -1;
 }
 
-int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis) {
-    if (!Valid(s)) return -1;
-    pollfd p{Fd(s), POLLOUT, 0};
-    int r = PollFor(&p, 1, timeoutMillis);
-    if (r == 0) return 0;
-    int err = 0;
-    socklen_t len = sizeof err;
-    bool ok = r == 1 && getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
-    SetSocketBlocking(s, true);
-    return ok ? 1 : -1;
+int32_t WaitConnecting(const std::vector<SocketHandle>& s, int32_t timeoutMillis, std::vector<int32_t>& states) {
+    states.assign(s.size(), 0);
+    std::vector<pollfd> fds;
+    for (SocketHandle h : s) {
+        if (!Valid(h)) return -1;
+        fds.push_back(pollfd{Fd(h), POLLOUT, 0});
+    }
+    int r = PollFor(fds.data(), fds.size(), timeoutMillis);
+    if (r <= 0) return r < 0 ? -1 : 0;
+    int32_t ended = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (fds[i].revents == 0) continue;
+        int err = 0;
+        socklen_t len = sizeof err;
+        bool ok = getsockopt(Fd(s[i]), SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0 && !(fds[i].revents & POLLNVAL);
+        states[i] = ok ? 1 : -1;
+        SetSocketBlocking(s[i], true);
+        ++ended;
+    }
+    return ended;
 }
 
 bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Fd(s), backlog) == 0; }
@@ -146,16 +157,13 @@ void SetSocketReceiveTimeout(SocketHandle s, int32_t millis) {
     if (Valid(s)) setsockopt(Fd(s), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
 }
 
-bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port) {
-    sockaddr_in a{};
+bool SocketName(SocketHandle s, bool peer, NetAddress& address, int32_t& port) {
+    sockaddr_storage a{};
     socklen_t len = sizeof a;
     if (!Valid(s)) return false;
     int r = peer ? getpeername(Fd(s), reinterpret_cast<sockaddr*>(&a), &len)
                  : getsockname(Fd(s), reinterpret_cast<sockaddr*>(&a), &len);
-    if (r != 0 || a.sin_family != AF_INET) return false;
-    ip = ntohl(a.sin_addr.s_addr);
-    port = ntohs(a.sin_port);
-    return true;
+    return r == 0 && AddressFromSocket(reinterpret_cast<sockaddr*>(&a), address, port);
 }
 
 int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis) {

@@ -1,6 +1,6 @@
 #include "platform/Socket.h"
 
-#include "platform/win32/SocketSystem.h"
+#include "platform/SocketAddress.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,14 +8,6 @@
 namespace platform {
 
 namespace {
-
-sockaddr_in MakeAddress(uint32_t ip, int32_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<u_short>(port));
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
 
 // Windows keeps socket handles within 32 significant bits, so the signed
 // value the socket module carries converts back losslessly.
@@ -53,6 +45,12 @@ SocketHandle OpenSocket(bool stream) {
     return static_cast<SocketHandle>(s);
 }
 
+SocketHandle OpenStreamSocket(bool v6) {
+    SOCKET s = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return kNoSocket;
+    return static_cast<SocketHandle>(s);
+}
+
 bool CloseSocket(SocketHandle s) { return Valid(s) && closesocket(Sock(s)) == 0; }
 
 int32_t SendSocket(SocketHandle s, const void* buf, int32_t count, int32_t flags) {
@@ -67,10 +65,11 @@ int32_t RecvSocket(SocketHandle s, void* buf, int32_t count, int32_t flags) {
     return n == SOCKET_ERROR ? -1 : n;
 }
 
-bool BindSocket(SocketHandle s, uint32_t ip, int32_t port) {
+bool BindSocket(SocketHandle s, const NetAddress& address, int32_t port) {
     if (!Valid(s)) return false;
-    sockaddr_in a = MakeAddress(ip, port);
-    return bind(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    sockaddr_storage a;
+    int length = SocketAddressOf(address, port, a);
+    return bind(Sock(s), reinterpret_cast<sockaddr*>(&a), length) == 0;
 }
 
 bool SetSocketBlocking(SocketHandle s, bool blocking) {
@@ -78,10 +77,11 @@ bool SetSocketBlocking(SocketHandle s, bool blocking) {
     return Valid(s) && ioctlsocket(Sock(s), FIONBIO, &nonBlocking) == 0;
 }
 
-int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
+int32_t BeginConnect(SocketHandle s, const NetAddress& address, int32_t port) {
     if (!SetSocketBlocking(s, false)) return -1;
-    sockaddr_in a = MakeAddress(ip, port);
-    if (connect(Sock(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    sockaddr_storage a;
+    int length = SocketAddressOf(address, port, a);
+    if (connect(Sock(s), reinterpret_cast<sockaddr*>(&a), length) == 0) {
         SetSocketBlocking(s, true);
         return 1;
     }
@@ -90,22 +90,30 @@ int32_t BeginConnect(SocketHandle s, uint32_t ip, int32_t port) {
     return -1;
 }
 
-int32_t WaitConnected(SocketHandle s, int32_t timeoutMillis) {
-    if (!Valid(s)) return -1;
+// A failed attempt shows in the error set, a made one in the writable set.
+int32_t WaitConnecting(const std::vector<SocketHandle>& s, int32_t timeoutMillis, std::vector<int32_t>& states) {
+    states.assign(s.size(), 0);
+    for (SocketHandle h : s)
+        if (!Valid(h)) return -1;
     fd_set writable, failed;
-    Fill(writable, {s});
-    Fill(failed, {s});
+    Fill(writable, s);
+    Fill(failed, s);
     timeval tv;
     int r = select(0, nullptr, &writable, &failed, Limit(timeoutMillis, tv));
-    if (r == 0) return 0;
-    bool ok = false;
-    if (r > 0 && FD_ISSET(Sock(s), &writable)) {
+    if (r <= 0) return r < 0 ? -1 : 0;
+    int32_t ended = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        bool made = FD_ISSET(Sock(s[i]), &writable), lost = FD_ISSET(Sock(s[i]), &failed);
+        if (!made && !lost) continue;
         int err = 0;
         int len = sizeof err;
-        ok = getsockopt(Sock(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
+        bool ok = made && !lost &&
+                  getsockopt(Sock(s[i]), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0;
+        states[i] = ok ? 1 : -1;
+        SetSocketBlocking(s[i], true);
+        ++ended;
     }
-    SetSocketBlocking(s, true);
-    return ok ? 1 : -1;
+    return ended;
 }
 
 bool ListenSocket(SocketHandle s, int32_t backlog) { return Valid(s) && listen(Sock(s), backlog) == 0; }
@@ -136,16 +144,13 @@ void SetSocketReceiveTimeout(SocketHandle s, int32_t millis) {
     if (Valid(s)) setsockopt(Sock(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
-bool SocketName(SocketHandle s, bool peer, uint32_t& ip, int32_t& port) {
-    sockaddr_in a{};
+bool SocketName(SocketHandle s, bool peer, NetAddress& address, int32_t& port) {
+    sockaddr_storage a{};
     int len = sizeof a;
     if (!Valid(s)) return false;
     int r = peer ? getpeername(Sock(s), reinterpret_cast<sockaddr*>(&a), &len)
                  : getsockname(Sock(s), reinterpret_cast<sockaddr*>(&a), &len);
-    if (r != 0 || a.sin_family != AF_INET) return false;
-    ip = ntohl(a.sin_addr.s_addr);
-    port = ntohs(a.sin_port);
-    return true;
+    return r == 0 && AddressFromSocket(reinterpret_cast<sockaddr*>(&a), address, port);
 }
 
 int32_t WaitReadable(SocketHandle s, int32_t timeoutMillis) {
