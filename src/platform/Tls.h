@@ -42,10 +42,11 @@ public:
     // A new session, or nullptr when the platform's TLS cannot be set up.
     static std::unique_ptr<TlsClient> Create();
 
-    // Handshake for `host` (sent as SNI; host names only, IP literals are
-    // not needed): TLS 1.2 or 1.3 only; the chain must end at a root the
-    // system trusts and the certificate must name `host`. Never skips a
-    // check.
+    // Handshake for `host`, a DNS name (sent as the server name) or a
+    // numeric address (not sent; the certificate must hold the address):
+    // TLS 1.2 or 1.3 only; the chain must end at a root the system trusts
+    // and the certificate must name `host`. Never skips a check; a later
+    // handshake in the same session must keep the certificate.
     virtual TlsStatus Handshake(TlsTransport& transport, const std::string& host) = 0;
     // What the platform said about the last failure (for a message); may be
     // empty.

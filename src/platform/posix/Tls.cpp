@@ -1,5 +1,7 @@
 #include "platform/TlsSession.h"
 
+#include "platform/Socket.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -125,8 +127,13 @@ public:
     TlsStatus Handshake(TlsTransport& transport, const std::string& host) override {
         if (TlsStatus refused = Begin(transport, host); refused != TlsStatus::Ok) return refused;
         ERR_clear_error();
-        if (SSL_set_tlsext_host_name(_ssl, host.c_str()) != 1 || SSL_set1_host(_ssl, host.c_str()) != 1)
-            return Fail(TlsStatus::Failed, "host name not accepted: " + LastError());
+        // An address is checked against the certificate's addresses and is
+        // never sent as the server name, which may only be a DNS name.
+        NetAddress literal;
+        bool named = !ParseNumericAddress(host, literal);
+        bool set = named ? SSL_set_tlsext_host_name(_ssl, host.c_str()) == 1 && SSL_set1_host(_ssl, host.c_str()) == 1
+                         : X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(_ssl), AddressText(literal).c_str()) == 1;
+        if (!set) return Fail(TlsStatus::Failed, "host name not accepted: " + LastError());
         SSL_set_hostflags(_ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         SSL_set_connect_state(_ssl);
         for (;;) {

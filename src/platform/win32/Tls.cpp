@@ -1,3 +1,4 @@
+#include "platform/Socket.h"
 #include "platform/TlsSession.h"
 #include "platform/Utf8.h"
 
@@ -29,6 +30,7 @@ constexpr ULONG kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT 
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR;
 // A handshake message larger than this (a certificate chain, say) is refused.
 constexpr size_t kMaxInput = 1 << 20;
+constexpr size_t kInputPiece = 256 * 1024;
 
 // One credential for every session; Schannel lets threads share it.
 struct Credentials {
@@ -140,7 +142,9 @@ HRESULT ChainProblem(DWORD bits) {
 
 class SchannelClient final : public TlsSession {
 public:
-    SchannelClient() : _in(64 * 1024) {}
+    // Received bytes come in as large pieces as the system has: under Wine
+    // every receive is expensive, so fewer of them is what counts.
+    SchannelClient() : _in(kInputPiece) {}
     ~SchannelClient() override {
         if (_haveContext) DeleteSecurityContext(&_context);
     }
@@ -151,9 +155,12 @@ public:
         if (n <= 0) return Fail(TlsStatus::Failed, "the host name is not UTF-8");
         _host.resize(static_cast<size_t>(n));
         MultiByteToWideChar(CP_UTF8, 0, host.data(), static_cast<int>(host.size()), _host.data(), n);
+        // An address is never sent as the server name (only DNS names may
+        // be); the certificate check below still compares it.
+        NetAddress literal;
+        _named = !ParseNumericAddress(host, literal);
         TlsStatus status = Negotiate();
-        if (status == TlsStatus::Ok) status = CheckProtocol();
-        if (status == TlsStatus::Ok) status = CheckCertificate();
+        if (status == TlsStatus::Ok) status = Verify();
         if (status != TlsStatus::Ok) return status;
         SECURITY_STATUS s = QueryContextAttributesW(&_context, SECPKG_ATTR_STREAM_SIZES, &_sizes);
         if (s != SEC_E_OK) return Fail(TlsStatus::Failed, Describe(s));
@@ -214,9 +221,11 @@ public:
 
 private:
     // Runs InitializeSecurityContext until the handshake is done, from the
-    // first call or, after SEC_I_RENEGOTIATE, from what _in holds.
+    // first call or, after SEC_I_RENEGOTIATE, from what _in holds: the
+    // client may have to speak first (answering a server's request for a
+    // new handshake), so input is waited for only once it asks for it.
     TlsStatus Negotiate() {
-        bool wantInput = _haveContext && _inEnd == _inBegin;
+        bool wantInput = false;
         for (;;) {
             if (wantInput) {
                 int32_t n = Receive();
@@ -232,7 +241,8 @@ private:
             SecBufferDesc outputDesc{SECBUFFER_VERSION, 2, output};
             ULONG attributes = 0;
             SECURITY_STATUS s = InitializeSecurityContextW(
-                &SharedCredentials().handle, _haveContext ? &_context : nullptr, _host.data(), kContextFlags, 0, 0,
+                &SharedCredentials().handle, _haveContext ? &_context : nullptr, _named ? _host.data() : nullptr,
+                kContextFlags, 0, 0,
                 _haveContext ? &inputDesc : nullptr, 0, _haveContext ? nullptr : &_context, &outputDesc, &attributes, nullptr);
             if (s == SEC_E_INCOMPLETE_MESSAGE) {
                 wantInput = true;
@@ -259,6 +269,15 @@ private:
         }
     }
 
+    // The checks after every handshake, the first and any later one: the
+    // version agreed on, and the certificate, which a later handshake may
+    // not change (a server could otherwise swap in an identity that was
+    // never checked).
+    TlsStatus Verify() {
+        TlsStatus status = CheckProtocol();
+        return status == TlsStatus::Ok ? CheckCertificate() : status;
+    }
+
     // Some Schannels (Wine's) accept SCH_CREDENTIALS but not the versions
     // it switches off, so the version agreed on is checked as well.
     TlsStatus CheckProtocol() {
@@ -281,6 +300,13 @@ private:
         PCCERT_CONTEXT cert = nullptr;
         SECURITY_STATUS s = QueryContextAttributesW(&_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert);
         if (s != SEC_E_OK || !cert) return Fail(TlsStatus::BadCertificate, "the server sent no certificate");
+        std::string encoded(reinterpret_cast<const char*>(cert->pbCertEncoded), cert->cbCertEncoded);
+        if (!_certificate.empty()) {
+            CertFreeCertificateContext(cert);
+            if (encoded == _certificate) return TlsStatus::Ok;
+            return Fail(TlsStatus::BadCertificate, "the server changed its certificate during the connection");
+        }
+        _certificate = encoded;
         LPSTR serverUse[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
         CERT_CHAIN_PARA chainPara{};
         chainPara.cbSize = sizeof chainPara;
@@ -289,7 +315,13 @@ private:
         chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = serverUse;
         PCCERT_CHAIN_CONTEXT chain = nullptr;
         // The server's intermediates come in the certificate's own store.
-        BOOL built = CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr, &chain);
+        // Nothing is fetched from the network (a missing intermediate's
+        // address in the certificate could hold the fetch without limit;
+        // Wine ignores the retrieval time-out): what the system has cached
+        // is used, and on Windows Schannel's own check in the handshake has
+        // fetched into that cache whatever was missing.
+        BOOL built = CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara,
+                                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &chain);
         DWORD error = built ? 0 : GetLastError();
         CertFreeCertificateContext(cert);
         if (!built) return Fail(TlsStatus::BadCertificate, Describe(static_cast<SECURITY_STATUS>(error)));
@@ -322,9 +354,15 @@ private:
     // Decrypts the next record of _in: > 0 bytes handed out, 0 nothing yet
     // (_needInput says whether more must come first), < 0 failure.
     int32_t Decrypt(void* buf, int32_t count) {
-        _needInput = false;
+        // Exactly one record is offered (Wine copies all it is given for
+        // each record it decrypts); one not yet whole needs more input.
+        size_t have = _inEnd - _inBegin;
+        auto at = [&](size_t i) { return static_cast<size_t>(static_cast<uint8_t>(_in[_inBegin + i])); };
+        size_t record = have >= 5 ? 5 + (at(3) << 8 | at(4)) : 0;
+        _needInput = record == 0 || have < record;
+        if (_needInput) return 0;
         SecBuffer buffers[4] = {
-            {static_cast<unsigned long>(_inEnd - _inBegin), SECBUFFER_DATA, _in.data() + _inBegin},
+            {static_cast<unsigned long>(record), SECBUFFER_DATA, _in.data() + _inBegin},
             {0, SECBUFFER_EMPTY, nullptr},
             {0, SECBUFFER_EMPTY, nullptr},
             {0, SECBUFFER_EMPTY, nullptr},
@@ -349,16 +387,18 @@ private:
             const char* p = static_cast<const char*>(data->pvBuffer);
             _plain.assign(p, p + data->cbBuffer);
         }
-        size_t offered = _inEnd - _inBegin;
-        _inBegin = extra ? _inEnd - extra->cbBuffer : _inEnd;
-        _needInput = _inEnd - _inBegin == offered && _plain.empty();
+        size_t end = _inBegin + record;
+        _inBegin = extra ? end - extra->cbBuffer : end;
+        _needInput = end - _inBegin == record && _plain.empty();
         if (s == SEC_I_CONTEXT_EXPIRED) {
             // close_notify: the session is over, whatever came with it counts.
             _ended = true;
         } else if (s == SEC_I_RENEGOTIATE) {
             // Post-handshake messages (TLS 1.3 session tickets, key
-            // updates) go back through the handshake call.
+            // updates) and requests for a new handshake go back through
+            // the handshake call, and are checked as the first was.
             TlsStatus again = Negotiate();
+            if (again == TlsStatus::Ok) again = Verify();
             if (again != TlsStatus::Ok) {
                 _ready = false;
                 return -1;
@@ -392,6 +432,8 @@ private:
     }
 
     std::wstring _host;
+    bool _named = true;  // _host is a DNS name, not an address
+    std::string _certificate;  // the server's, as first checked (encoded)
     CtxtHandle _context{};
     bool _haveContext = false;
     bool _needInput = false;
