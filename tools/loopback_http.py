@@ -32,6 +32,12 @@ it closes every other page with FIN after the body):
     ending="reset"       the head and half the body, then a TCP reset
     ending="cut"         the whole response with its last record cut short,
                          then FIN
+    set_page(path, body, length=False)      no Content-Length: the body runs
+                                            to the close (HTTP/1.0)
+
+A TLS server records the server name (SNI) each client sent, None for
+none, in `server.server_names`, and serves them at /server-names, one a
+line ("-" for none), the asking request's own last.
 
 From the shell (prints "port N" once it listens, serves until killed):
 
@@ -174,13 +180,16 @@ class _Handler(socketserver.BaseRequestHandler):
         path = parts[1] if len(parts) >= 2 else ""
         with server.lock:
             server.requests.append((request, host))
-            body, ending = server.pages.get(path, (None, "notify"))
+            body, ending, length = server.pages.get(path, (None, "notify", True))
+            if path == "/server-names":
+                body = "".join(f"{name or '-'}\n" for name in server.server_names).encode("ascii")
         if body is None:
             status, body = "404 Not Found", b"not found\n"
         else:
             status = "200 OK"
+        size = f"Content-Length: {len(body)}\r\n" if length else ""
         response = (f"HTTP/1.0 {status}\r\nContent-Type: text/plain\r\n"
-                    f"Content-Length: {len(body)}\r\nConnection: close\r\n\r\n").encode("ascii") + body
+                    f"{size}Connection: close\r\n\r\n").encode("ascii") + body
         sock = self.request
         if ending == "reset":
             conn.sendall(response[:len(response) - len(body) // 2])
@@ -235,15 +244,18 @@ class LoopbackHttpServer:
         self.handshake = handshake
         self.pages = {}
         self.requests = []
+        self.server_names = []
+        if self.context:
+            self.context.sni_callback = lambda _tls, name, _context: self.server_names.append(name)
         self.lock = threading.Lock()
         self._server = None
         self._thread = None
 
-    def set_page(self, path, body, ending="notify"):
+    def set_page(self, path, body, ending="notify", length=True):
         if ending not in ENDINGS:
             raise ValueError(f"unknown ending {ending!r}")
         with self.lock:
-            self.pages[path] = (body, ending)
+            self.pages[path] = (body, ending, length)
 
     def take_requests(self):
         """The requests seen since the last call, as (request line, host)."""

@@ -96,4 +96,10 @@ LookupStatus LookupHost(const std::string& host, Clock::time_point deadline, std
     return LookupStatus::Found;
 }
 
+int32_t PendingLookups() {
+    Registry& r = Lookups();
+    std::lock_guard<std::mutex> hold(r.lock);
+    return static_cast<int32_t>(r.pending.size());
+}
+
 }  // namespace net

@@ -32,4 +32,7 @@ enum class LookupStatus {
 // it looks like, goes to the resolver.
 LookupStatus LookupHost(const std::string& host, Clock::time_point deadline, std::vector<platform::NetAddress>& out);
 
+// The look-ups waiting on the resolver now.
+int32_t PendingLookups();
+
 }  // namespace net

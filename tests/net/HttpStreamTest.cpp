@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
 
 #include "NetTestSupport.h"
 #include "net/HttpStream.h"
@@ -111,6 +114,12 @@ TEST_F(HttpStreamTest, AddressesThatCannotBeFetchedSayWhy) {
         {"ftp::host/file", "the address is not an http or https address"},
         {"no protocol", "the address is not an http or https address"},
         {"http::no-such-host.invalid/", "the host name no-such-host.invalid could not be found"},
+        {"http::[::1/", "the address has a bad IPv6 address in brackets"},
+        {"http::[::1]x/", "the address has a bad IPv6 address in brackets"},
+        {"http::[1.2.3.4]/", "the address has a bad IPv6 address in brackets"},
+        {"http::[fe80::1%25eth0]/", "the address has a bad IPv6 address in brackets"},
+        {"http::[::1]:0/", "the address has a bad port number"},
+        {"http::[1:2:3]/", "the host name 1:2:3 could not be found"},
         {"http::" + kHost + ":" + std::to_string(closedPort) + "/", "could not connect to " + kHost + ":" + std::to_string(closedPort)},
     };
     for (const Case& c : cases) {
@@ -122,6 +131,39 @@ TEST_F(HttpStreamTest, AddressesThatCannotBeFetchedSayWhy) {
     EXPECT_TRUE(OpenUrlForReading(String("http::")).IsNull());
     EXPECT_EQ(LastHttpFailure(), String("the address has no host name"));
 }
+
+TEST_F(HttpStreamTest, Ipv6AddressesInBracketsAreFetchedAndNamedInBrackets) {
+    platform::NetAddress loopback;
+    ASSERT_TRUE(platform::ParseNumericAddress("::1", loopback));
+    FakeServer server(loopback, 0, [](platform::SocketHandle c, const std::string&) {
+        SendAll(c, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\na\nb\n");
+    });
+    ASSERT_TRUE(server.Ok()) << "no IPv6 loopback";
+    std::string authority = "[::1]:" + std::to_string(server.Port());
+    net::PageLines got = Count("http::" + authority + "/t");
+    EXPECT_TRUE(got.ok) << got.failure;
+    EXPECT_EQ(got.lines, 2);
+    EXPECT_EQ(server.LastHead(), Expected("/t", authority));
+    // Nobody listens on the same port over IPv4.
+    EXPECT_EQ(Count("http::127.0.0.1:" + std::to_string(server.Port()) + "/").failure,
+              "could not connect to 127.0.0.1:" + std::to_string(server.Port()));
+}
+
+#if !defined(_WIN32)
+// Threads are made to fail for real: no stack of the default size fits.
+TEST_F(HttpStreamTest, ALookUpThatCannotStartIsAFailure) {
+    pthread_attr_t saved, huge;
+    ASSERT_EQ(pthread_getattr_default_np(&saved), 0);
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, size_t(1) << 46);
+    ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
+    net::PageLines got = Count("http::thread-test.invalid/");
+    pthread_setattr_default_np(&saved);
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&saved);
+    EXPECT_EQ(got.failure, "the system could not start a look-up of thread-test.invalid (no thread to spare)");
+}
+#endif
 
 // Replies as the server sends them, and what the page then is: its lines,
 // or the failure that stands in for it.

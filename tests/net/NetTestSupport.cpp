@@ -1,6 +1,11 @@
 #include "NetTestSupport.h"
 
 #include <chrono>
+#include <cstdlib>
+
+#if defined(_WIN32)
+#include "platform/win32/Win32.h"
+#endif
 
 namespace nettest {
 
@@ -15,7 +20,7 @@ Ref<TSocket> ListenOn(int32_t ip, int32_t port, int32_t backlog) {
     return TSocket::Create(h, 1);
 }
 
-FullListener::FullListener(int32_t ip) : _listener(ListenOn(ip, 0, 0)) {
+FullListener::FullListener(int32_t ip, int32_t port) : _listener(ListenOn(ip, port, 0)) {
     if (!Ok()) return;
     for (int i = 0; i < 4; ++i) {
         Ref<TSocket> f = TSocket::CreateTCP();
@@ -51,16 +56,19 @@ bool SendAll(platform::SocketHandle s, const std::string& data) {
 }
 
 FakeServer::FakeServer(int32_t ip, int32_t port, Script script, bool readHead)
+    : FakeServer(platform::NetAddress::V4(static_cast<uint32_t>(ip)), port, std::move(script), readHead) {}
+
+FakeServer::FakeServer(const platform::NetAddress& address, int32_t port, Script script, bool readHead)
     : _script(std::move(script)), _readHead(readHead) {
-    platform::SocketHandle h = platform::OpenSocket(true);
+    platform::SocketHandle h = platform::OpenStreamSocket(address.v6);
     if (h == platform::kNoSocket) return;
     platform::SetSocketReuseAddress(h);
-    if (!platform::BindSocket(h, static_cast<uint32_t>(ip), port) || !platform::ListenSocket(h, 16)) {
+    if (!platform::BindSocket(h, address, port) || !platform::ListenSocket(h, 16)) {
         platform::CloseSocket(h);
         return;
     }
-    uint32_t boundIp;
-    platform::SocketName(h, false, boundIp, _port);
+    platform::NetAddress bound;
+    platform::SocketName(h, false, bound, _port);
     _listen = h;
     _thread = std::thread([this] { Run(); });
 }
@@ -95,6 +103,90 @@ void FakeServer::Run() {
         _script(c, head);
         platform::CloseSocket(c);
     }
+}
+
+namespace {
+
+// Copies what either side sends to the other until one of them closes.
+void Relay(platform::SocketHandle a, platform::SocketHandle b) {
+    char buf[16384];
+    for (;;) {
+        std::vector<platform::SocketHandle> read{a, b}, none1, none2;
+        if (platform::SelectSockets(read, none1, none2, 10000) <= 0) return;
+        for (int i = 0; i < 2; ++i) {
+            if (read[i] == 0) continue;
+            int32_t n = platform::RecvSocket(read[i], buf, sizeof buf, 0);
+            if (n <= 0 || !SendAll(i == 0 ? b : a, std::string(buf, static_cast<size_t>(n)))) return;
+        }
+    }
+}
+
+}  // namespace
+
+FakeProxy::FakeProxy(int32_t ip, std::map<std::string, int32_t> names, std::string refusal)
+    : _names(std::move(names)), _refusal(std::move(refusal)), _ip(ip),
+      _server(ip, 0, [this](platform::SocketHandle c, const std::string& head) { Serve(c, head); }) {}
+
+std::string FakeProxy::Address() const {
+    uint32_t u = static_cast<uint32_t>(_ip);
+    return std::to_string(u >> 24) + "." + std::to_string((u >> 16) & 255) + "." + std::to_string((u >> 8) & 255) + "." +
+           std::to_string(u & 255) + ":" + std::to_string(Port());
+}
+
+void FakeProxy::Serve(platform::SocketHandle client, const std::string& head) {
+    if (!_refusal.empty()) {
+        SendAll(client, _refusal);
+        return;
+    }
+    // "CONNECT name:port ..." or "GET http://name:port/path ...".
+    bool tunnel = head.compare(0, 8, "CONNECT ") == 0;
+    size_t start = tunnel ? 8 : head.find("://") + 3;
+    size_t colon = head.find(':', start), end = head.find_first_of(tunnel ? " " : "/ ", colon);
+    auto known = _names.find(head.substr(start, colon - start));
+    platform::SocketHandle up = platform::OpenSocket(true);
+    int32_t port = std::atoi(head.c_str() + colon + 1);
+    if (known == _names.end() || !platform::ConnectSocket(up, static_cast<uint32_t>(known->second), port, 2000)) {
+        SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
+    } else if (tunnel) {
+        if (SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")) Relay(client, up);
+    } else if (SendAll(up, head.substr(0, 4) + head.substr(end))) {
+        Relay(up, client);
+    }
+    platform::CloseSocket(up);
+}
+
+UseProxy::UseProxy(const std::string& proxy, const std::string& bypass) {
+#if defined(_WIN32)
+    HKEY key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr, 0,
+                    KEY_SET_VALUE, nullptr, &key, nullptr);
+    DWORD on = 1;
+    std::wstring server(proxy.begin(), proxy.end()), except(bypass.begin(), bypass.end());
+    RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                   static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key, L"ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(except.c_str()),
+                   static_cast<DWORD>((except.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+#else
+    std::string setting = proxy.find("://") == std::string::npos ? "http://" + proxy : proxy;
+    setenv("http_proxy", setting.c_str(), 1);
+    setenv("https_proxy", setting.c_str(), 1);
+    setenv("no_proxy", bypass.c_str(), 1);
+#endif
+}
+
+UseProxy::~UseProxy() {
+#if defined(_WIN32)
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        for (const wchar_t* name : {L"ProxyEnable", L"ProxyServer", L"ProxyOverride"}) RegDeleteValueW(key, name);
+        RegCloseKey(key);
+    }
+#else
+    for (const char* name : {"http_proxy", "https_proxy", "no_proxy"}) unsetenv(name);
+#endif
 }
 
 }  // namespace nettest

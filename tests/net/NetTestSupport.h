@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,7 +28,7 @@ Ref<TSocket> ListenOn(int32_t ip, int32_t port, int32_t backlog = 8);
 // are neither accepted nor refused; it lets go of everything when destroyed.
 class FullListener {
 public:
-    explicit FullListener(int32_t ip);
+    explicit FullListener(int32_t ip, int32_t port = 0);
     ~FullListener();
     bool Ok() const { return !_listener.IsNull(); }
     int32_t Port() const { return _listener->LocalPort(); }
@@ -53,6 +54,7 @@ public:
 
     // Reads the request head before calling the script unless readHead is false.
     FakeServer(int32_t ip, int32_t port, Script script, bool readHead = true);
+    FakeServer(const platform::NetAddress& address, int32_t port, Script script, bool readHead = true);
     ~FakeServer();
     bool Ok() const { return _listen != platform::kNoSocket; }
     int32_t Port() const { return _port; }
@@ -73,6 +75,41 @@ private:
     std::string _lastHead;
     std::atomic<bool> _headReady{false};
     std::thread _thread;
+};
+
+// A forward proxy on loopback for the names in `names` (which the client
+// cannot resolve itself), each standing for a loopback address: "GET
+// http://name:port/path" is passed on as "GET /path" and the answer
+// relayed; "CONNECT name:port" is answered 200 and the bytes relayed both
+// ways. With `refusal` set, every request gets that answer instead.
+class FakeProxy {
+public:
+    FakeProxy(int32_t ip, std::map<std::string, int32_t> names, std::string refusal = "");
+    bool Ok() const { return _server.Ok(); }
+    int32_t Port() const { return _server.Port(); }
+    std::string Address() const;  // "127.0.x.y:port"
+    std::string LastHead() { return _server.LastHead(); }
+    int Connections() const { return _server.Connections(); }
+
+private:
+    void Serve(platform::SocketHandle client, const std::string& head);
+
+    std::map<std::string, int32_t> _names;
+    std::string _refusal;
+    int32_t _ip;
+    FakeServer _server;
+};
+
+// Makes `proxy` ("host:port", or a whole setting natively) the user's proxy
+// for http and https while it lives, with `bypass` as its exceptions:
+// natively in the environment, on Windows in the user's Internet settings
+// of the test's own prefix. Tests that use it, and tests that look names up
+// (which a proxy set by another test process would take over), share the
+// ctest lock "user-proxy".
+class UseProxy {
+public:
+    UseProxy(const std::string& proxy, const std::string& bypass = "");
+    ~UseProxy();
 };
 
 }  // namespace nettest

@@ -42,11 +42,13 @@ def main():
             "tls10": LoopbackHttpServer("127.0.0.1", 0, tls=pki["good"], tls_max="TLSv1"),
             "hangup": LoopbackHttpServer("127.0.0.1", 0, tls=pki["good"], handshake="close"),
             "stall": LoopbackHttpServer("127.0.0.1", 0, tls=pki["good"], handshake="stall"),
+            "aia": LoopbackHttpServer("127.0.0.1", 0, tls=pki["aia"]),
         }
         good = servers["good"]
         good.set_page("/big", body)
         for ending in ("notify", "tcp-close", "reset", "cut"):
             good.set_page("/end/" + ending, lines_body(5000, seed=ending), ending=ending)
+            good.set_page("/close/" + ending, lines_body(5000, seed=ending), ending=ending, length=False)
         for server in servers.values():
             server.start()
         try:
