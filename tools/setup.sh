@@ -16,7 +16,8 @@ packages=(
   # Wine's Schannel runs on GnuTLS, which wine64 only recommends.
   libssl-dev openssl ca-certificates python3-cryptography
   libgnutls30
-  util-linux procps
+  # unshare and mount: the name tests' own hosts and resolv.conf.
+  util-linux mount procps
 )
 
 missing=()
