@@ -129,6 +129,13 @@ int32_t ReadAhead::ReadLine(ByteSource& source, std::string& line, size_t limit,
     }
 }
 
+int32_t ReadAhead::ReadStreamLine(ByteSource& source, std::string& line) {
+    int32_t r = ReadLine(source, line, kMaxStreamLine);
+    if (r >= 0) return r;
+    SkipLine(source);
+    return 1;
+}
+
 bool ReadAhead::SkipLine(ByteSource& source) {
     if (!More(source)) return false;
     for (;;) {
