@@ -61,7 +61,8 @@ public:
 
     // The next line (its bytes without CR) appended to `line`. 1 a line
     // was read, 0 nothing was left, -1 the line runs on for more than
-    // `limit` bytes (then `limit` bytes of it are consumed, not all kept).
+    // `limit` bytes (then its first `limit` bytes are consumed and kept,
+    // without their CRs).
     // `consumed`, when given, receives the bytes taken, CRs and the end
     // included.
     int32_t ReadLine(ByteSource& source, std::string& line, size_t limit, size_t* consumed = nullptr);
