@@ -62,8 +62,19 @@ def forum_page(seed):
     return "".join(out).encode("ascii")
 
 
-def total_bytes(servers):
-    return sum(s.take_bytes() for s in servers)
+def visits(servers):
+    return [v for s in servers for v in s.take_visits()]
+
+
+def bytes_by_cycle(seen):
+    """Every cycle asks for each page once: the n-th request of a path
+    belongs to cycle n."""
+    cycles, count = [], {}
+    for path, n in seen:
+        k = count[path] = count.get(path, 0) + 1
+        cycles += [0] * (k - len(cycles))
+        cycles[k - 1] += n
+    return cycles
 
 
 def curl_cycle(urls, parallel):
@@ -73,29 +84,24 @@ def curl_cycle(urls, parallel):
     return time.monotonic() - t0
 
 
-class Engine:
-    """net_bench cycle, one cycle per line written to it."""
-
-    def __init__(self, bin_dir, wine, url_file):
-        if wine:
-            cmd = [os.path.join(SOURCE_DIR, "tools", "wine-run.sh"), os.path.join(bin_dir, "net_bench.exe"),
-                   "cycle", "Z:" + url_file]
-        else:
-            cmd = [os.path.join(bin_dir, "net_bench"), "cycle", url_file]
-        self.proc = subprocess.Popen(cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-
-    def cycle(self):
-        self.proc.stdin.write("go\n")
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline().strip()
+def engine_cycles(bin_dir, wine, url_file, cycles):
+    """Seconds of each cycle of `net_bench cycle`, in a fresh process."""
+    if wine:
+        cmd = [os.path.join(SOURCE_DIR, "tools", "wine-run.sh"), os.path.join(bin_dir, "net_bench.exe"),
+               "cycle", "Z:" + url_file, str(cycles)]
+    else:
+        cmd = [os.path.join(bin_dir, "net_bench"), "cycle", url_file, str(cycles)]
+    out = subprocess.run(cmd, capture_output=True, text=True, timeout=600).stdout
+    times = []
+    for line in out.split("\n"):
         fields = dict(f.split("=") for f in line.split())
-        if int(fields.get("ok", -1)) != PAGES:
-            raise SystemExit(f"engine cycle failed: {line!r}")
-        return float(fields["ms"]) / 1000
-
-    def close(self):
-        self.proc.stdin.close()
-        self.proc.wait(60)
+        if fields:
+            if int(fields.get("ok", -1)) != PAGES:
+                raise SystemExit(f"engine cycle failed: {line!r}")
+            times.append(float(fields["ms"]) / 1000)
+    if len(times) != cycles:
+        raise SystemExit(f"engine gave {out!r}")
+    return times
 
 
 def main():
@@ -119,19 +125,19 @@ def main():
         with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
             f.write("".join(u.replace("://", "::") + "\n" for u in urls))
             url_file = f.name
-        total_bytes(servers)
+        visits(servers)
         curl_cycle(urls, 1)
-        curl_bytes = total_bytes(servers)
+        curl_bytes = sum(n for _, n in visits(servers))
         curl_times, firsts, seconds, first_bytes, second_bytes = [], [], [], [], []
         for _ in range(args.runs):
             curl_times.append(curl_cycle(urls, 8))
-            total_bytes(servers)
-            engine = Engine(bin_dir, args.wine, url_file)  # a fresh process remembers nothing
-            firsts.append(engine.cycle())
-            first_bytes.append(total_bytes(servers))
-            seconds.append(engine.cycle())
-            second_bytes.append(total_bytes(servers))
-            engine.close()
+            visits(servers)
+            first, second = engine_cycles(bin_dir, args.wine, url_file, 2)  # nothing remembered at first
+            by_cycle = bytes_by_cycle(visits(servers))
+            firsts.append(first)
+            seconds.append(second)
+            first_bytes.append(by_cycle[0])
+            second_bytes.append(by_cycle[1])
         where = "wine" if args.wine else "native"
         fb, sb = max(first_bytes), max(second_bytes)
         print(f"{where}: {PAGES} pages of {raw / PAGES / 1024:.0f} KB on {len(HOSTS)} hosts, {DELAY * 1000:.0f} ms "

@@ -7,10 +7,10 @@
 //                                        the watcher does (CountPageLines)
 //   net_bench readlines <url> <repeats>  open the URL as a stream, ReadLine
 //                                        until Eof, close
-//   net_bench cycle <url-file>           the update cycle's fetches of the
+//   net_bench cycle <url-file> <cycles>  the update cycle's fetches of the
 //                                        stream URLs in the file (one a
 //                                        line), through the program's fetch
-//                                        queue, once per line on stdin
+//                                        queue, `cycles` times over
 // count and readlines print the line count and the best time in
 // milliseconds; cycle prints "ok=N lines=L ms=T" per cycle.
 //
@@ -162,7 +162,7 @@ int ReadLines(const char* url, int repeats) {
     });
 }
 
-int Cycles(const char* file) {
+int Cycles(const char* file, int cycles) {
     InitHttpStream();
     std::vector<std::string> urls;
     std::ifstream in(file);
@@ -170,8 +170,7 @@ int Cycles(const char* file) {
         if (!line.empty()) urls.push_back(line);
     FetchQueue queue;
     queue.StartWorkers();
-    char go[64];
-    while (std::fgets(go, sizeof go, stdin)) {
+    for (int cycle = 0; cycle < cycles; ++cycle) {
         auto t0 = std::chrono::steady_clock::now();
         for (const std::string& url : urls) queue.Submit(url);
         size_t done = 0, ok = 0;
@@ -198,7 +197,7 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "serve") == 0) return Serve(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "count") == 0) return Count(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "readlines") == 0) return ReadLines(argv[2], std::atoi(argv[3]));
-    if (argc == 3 && std::strcmp(argv[1], "cycle") == 0) return Cycles(argv[2]);
-    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count|readlines <url> <repeats> | net_bench cycle <url-file>\n");
+    if (argc == 4 && std::strcmp(argv[1], "cycle") == 0) return Cycles(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count|readlines <url> <repeats> | net_bench cycle <url-file> <cycles>\n");
     return 2;
 }

@@ -31,8 +31,8 @@ default), be slow, and count the bytes that cross the wire:
     LoopbackHttpServer(addr, validators=True) ETag and Last-Modified on every
                                               page; 304 when a request names them
     LoopbackHttpServer(addr, delay=0.3)       every answer after 300 ms
-    server.take_bytes()                       bytes received + sent since the
-                                              last call, head and body
+    server.take_visits()                      (path, bytes received + sent) of
+                                              each request since the last call
 
 How a response ends is chosen per page (a plain server knows only "reset";
 it closes every other page with FIN after the body):
@@ -164,7 +164,8 @@ class _Handler(socketserver.BaseRequestHandler):
                 if server.handshake == "stall":
                     sock.recv(4096)  # until the client closes or the time-out
                 return
-            conn = _Plain(sock, server.count_bytes)
+            self.path, self.bytes = "", 0
+            conn = _Plain(sock, self._count)
             if server.delay:
                 time.sleep(server.delay)
             if server.context:
@@ -173,6 +174,13 @@ class _Handler(socketserver.BaseRequestHandler):
             self._answer(conn, server)
         except (OSError, ssl.SSLError, ConnectionError):
             return
+        finally:
+            if hasattr(self, "path"):
+                with server.lock:
+                    server.visits.append((self.path, self.bytes))
+
+    def _count(self, n):
+        self.bytes += n
 
     def _answer(self, conn, server):
         head = b""
@@ -192,6 +200,7 @@ class _Handler(socketserver.BaseRequestHandler):
         host = headers.get("host", "")
         parts = request.split()
         path = parts[1] if len(parts) >= 2 else ""
+        self.path = path
         with server.lock:
             server.requests.append((request, host))
             body, ending = server.pages.get(path, (None, "notify"))
@@ -268,7 +277,7 @@ class LoopbackHttpServer:
         self.gzip = gzip
         self.validators = validators
         self.delay = delay
-        self._bytes = 0
+        self.visits = []
         self._gzipped = {}
         self.pages = {}
         self.requests = []
@@ -282,14 +291,10 @@ class LoopbackHttpServer:
         with self.lock:
             self.pages[path] = (body, ending)
 
-    def count_bytes(self, n):
+    def take_visits(self):
+        """(path, bytes received and sent) of each request since the last call."""
         with self.lock:
-            self._bytes += n
-
-    def take_bytes(self):
-        """Bytes received and sent since the last call."""
-        with self.lock:
-            seen, self._bytes = self._bytes, 0
+            seen, self.visits = self.visits, []
         return seen
 
     def gzipped(self, body):
