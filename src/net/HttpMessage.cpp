@@ -233,8 +233,8 @@ bool ParseLength(const std::string& value, int64_t& length) {
     return true;
 }
 
-// Values sent back to the server (validators) or shown to the user keep
-// to printable bytes; anything else is not remembered.
+// Validators go back to the server in a request head: one with a control
+// byte in it is not kept.
 std::string Printable(const std::string& value) {
     for (unsigned char c : value)
         if (c < 0x20 || c == 0x7F) return "";
