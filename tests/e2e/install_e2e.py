@@ -298,11 +298,7 @@ def main():
         finally:
             server.stop()
             subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)
-    if os.environ.get("VW_TEST_XML"):
-        results.write(os.environ["VW_TEST_XML"])
-    failed = sum(1 for c in results.cases if c[2])
-    print(f"{len(results.cases) - failed} passed, {failed} failed")
-    return 1 if failed else 0
+    return results.finish()
 
 
 if __name__ == "__main__":
