@@ -147,63 +147,69 @@ def windows_processes(name="VostleWatch.exe"):
     return pids
 
 
-def scenario(inst, packages, newer, server, results):
-    version = project_version()
-    old_list = record_file([(f"http://{SERVER_IP}/i/a", "Alpha", 3)])
-    added = (f"http://{SERVER_IP}/i/b", "Beta", 5)
-    server.set_page("/i/a", lines_body(3))
-    server.set_page("/i/b", lines_body(5))
-    started = []   # the installed program, once it is installed
+class InstallScenario:
+    """Install, use, upgrade and uninstall, in that order: each step starts
+    from what the one before left."""
 
-    def install():
-        run_installer(packages["setup"], "/AUTOSTART")
+    def __init__(self, inst, packages, newer, server):
+        self.inst, self.packages, self.newer = inst, packages, newer
+        self.version = project_version()
+        self.old_list = record_file([(f"http://{SERVER_IP}/i/a", "Alpha", 3)])
+        self.added = (f"http://{SERVER_IP}/i/b", "Beta", 5)
+        server.set_page("/i/a", lines_body(3))
+        server.set_page("/i/b", lines_body(5))
+        self.started = []   # the installed program, once it is installed
+
+    def install(self):
+        run_installer(self.packages["setup"], "/AUTOSTART")
         for name in ("VostleWatch.exe", "Uninstall.exe", "VostleWatch.installed", "ReadMe.txt"):
-            check(os.path.isfile(inst.path(name)), f"{name} is not in {inst.folder}")
-        check(os.path.isfile(inst.shortcut), "no Start-menu shortcut")
-        check(not os.path.exists(inst.path("autosave.dat")) and not os.path.exists(inst.data),
+            check(os.path.isfile(self.inst.path(name)), f"{name} is not in {self.inst.folder}")
+        check(os.path.isfile(self.inst.shortcut), "no Start-menu shortcut")
+        check(not os.path.exists(self.inst.path("autosave.dat")) and not os.path.exists(self.inst.data),
               "the installer made a list")
         entry = {v: reg_value(UNINSTALL_KEY, v) for v in
                  ("DisplayName", "DisplayVersion", "UninstallString", "InstallLocation", "EstimatedSize")}
-        check(entry["DisplayName"] == PRODUCT and entry["DisplayVersion"] == version,
+        check(entry["DisplayName"] == PRODUCT and entry["DisplayVersion"] == self.version,
               f"the uninstall entry says {entry}")
         check(entry["UninstallString"] and "Uninstall.exe" in entry["UninstallString"], f"uninstaller: {entry}")
         check(entry["EstimatedSize"] and int(entry["EstimatedSize"], 16) > 100, f"size: {entry}")
-        check(reg_value(RUN_KEY, PRODUCT) == f'"{inst.windows_exe}"', f"Run key: {reg_value(RUN_KEY, PRODUCT)!r}")
+        run = reg_value(RUN_KEY, PRODUCT)
+        check(run == f'"{self.inst.windows_exe}"', f"Run key: {run!r}")
 
-    def take_over_and_add():
+    def take_over_and_add(self):
         # A list a portable copy kept in this folder before.
-        with open(inst.path("autosave.dat"), "wb") as f:
-            f.write(old_list)
-        prog = WatchProgram(inst.path("VostleWatch.exe"), inst.folder, dict(os.environ))
-        started.append(prog)
+        with open(self.inst.path("autosave.dat"), "wb") as f:
+            f.write(self.old_list)
+        prog = WatchProgram(self.inst.path("VostleWatch.exe"), self.inst.folder, dict(os.environ))
+        self.started.append(prog)
         prog.start()
         text = prog.box_text()
         check(text.startswith("Your watch list was copied from ") and "AppData\\Roaming\\Vostle Watch" in text,
               f"the first start says {text!r}")
         prog.answer_box(ok=True)
-        check(inst.read_list() == old_list, f"the list in the data folder holds {inst.read_list()!r}")
+        check(self.inst.read_list() == self.old_list, f"the data folder's list holds {self.inst.read_list()!r}")
         prog.wait_line("GUI stuff", 60)
-        prog.fill(URL_FIELD, added[0])
-        prog.fill(NAME_FIELD, added[1])
+        prog.fill(URL_FIELD, self.added[0])
+        prog.fill(NAME_FIELD, self.added[1])
         prog.click(ADD_BUTTON)
-        want = old_list + record_file([added])
-        wait_for(lambda: inst.read_list() == want, 40, "Beta in the data folder's list")
-        with open(inst.path("autosave.dat"), "rb") as f:
-            check(f.read() == old_list, "the list left beside the program was changed")
+        want = self.old_list + record_file([self.added])
+        wait_for(lambda: self.inst.read_list() == want, 40, "Beta in the data folder's list")
+        with open(self.inst.path("autosave.dat"), "rb") as f:
+            check(f.read() == self.old_list, "the list left beside the program was changed")
 
-    def upgrade_while_running():
-        before = inst.read_list()
-        run_installer(packages["newer"])
-        rc = started[0].wait_exit(30)
+    def upgrade_while_running(self):
+        before = self.inst.read_list()
+        run_installer(self.packages["newer"])
+        rc = self.started[0].wait_exit(30)
         check(rc == 0, f"the running copy ended with {rc} when the upgrade closed it")
-        check(reg_value(UNINSTALL_KEY, "DisplayVersion") == newer, "the uninstall entry is not the newer version")
-        check(inst.read_list() == before, "the upgrade changed the list")
-        check(os.path.isfile(inst.path("VostleWatch.installed")), "the upgrade lost the installed mark")
+        check(reg_value(UNINSTALL_KEY, "DisplayVersion") == self.newer, "the uninstall entry is not the newer one")
+        check(self.inst.read_list() == before, "the upgrade changed the list")
+        check(os.path.isfile(self.inst.path("VostleWatch.installed")), "the upgrade lost the installed mark")
         check(reg_value(RUN_KEY, PRODUCT) is not None, "the upgrade dropped the start with Windows")
 
-    def shortcut_starts_program():
-        before = inst.read_list()
-        starter = subprocess.Popen([WINE_RUN, "start", "/unix", inst.shortcut], stdin=subprocess.DEVNULL,
+    def shortcut_starts_program(self):
+        before = self.inst.read_list()
+        starter = subprocess.Popen([WINE_RUN, "start", "/unix", self.inst.shortcut], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         pid = wait_for(windows_processes, 120, "the program started from the Start menu")[0]
         window = wait_for(lambda: xdo("search", "--onlyvisible", "--pid", pid, "--name", f"^{WINDOW_TITLE}$",
@@ -212,38 +218,39 @@ def scenario(inst, packages, newer, server, results):
         xdo("key", "alt+F4")
         wait_for(lambda: not windows_processes(), 30, "the program to end")
         starter.wait(30)
-        check(inst.read_list() == before, "starting from the Start menu changed the list")
+        check(self.inst.read_list() == before, "starting from the Start menu changed the list")
         check(BOX_TITLE not in xdo("search", "--name", BOX_TITLE, check_rc=False), "a message box was left")
 
-    def uninstall_keeps_list():
-        before = inst.read_list()
-        uninstall(inst)
+    def uninstall_keeps_list(self):
+        before = self.inst.read_list()
+        uninstall(self.inst)
         for name in ("VostleWatch.exe", "VostleWatch.installed", "ReadMe.txt"):
-            check(not os.path.exists(inst.path(name)), f"{name} is still there")
-        check(not os.path.exists(inst.shortcut), "the Start-menu shortcut is still there")
+            check(not os.path.exists(self.inst.path(name)), f"{name} is still there")
+        check(not os.path.exists(self.inst.shortcut), "the Start-menu shortcut is still there")
         check(reg_value(RUN_KEY, PRODUCT) is None, "the Run key is still there")
-        check(inst.read_list() == before, "uninstalling changed the list")
+        check(self.inst.read_list() == before, "uninstalling changed the list")
         # What stays is the list left there before, and the test's own log.
-        left = sorted(set(os.listdir(inst.folder)) - {"stderr.txt"})
+        left = sorted(set(os.listdir(self.inst.folder)) - {"stderr.txt"})
         check(left == ["autosave.dat"], f"left in the folder: {left}")
 
-    def uninstall_with_list():
-        run_installer(packages["setup"])
+    def uninstall_with_list(self):
+        run_installer(self.packages["setup"])
         check(reg_value(RUN_KEY, PRODUCT) is None, "a fresh install started with Windows unasked")
-        uninstall(inst, "/REMOVELIST")
-        check(not os.path.exists(inst.data), "the list was kept although its removal was asked for")
+        uninstall(self.inst, "/REMOVELIST")
+        check(not os.path.exists(self.inst.data), "the list was kept although its removal was asked for")
 
-    steps = [("install_silent_puts_files_shortcut_entry_and_run_key", install),
-             ("installed_copy_takes_over_left_list_and_keeps_adds_in_app_data", take_over_and_add),
-             ("upgrade_closes_running_copy_and_keeps_list_and_choices", upgrade_while_running),
-             ("start_menu_shortcut_starts_installed_program", shortcut_starts_program),
-             ("uninstall_silent_removes_program_and_keeps_list", uninstall_keeps_list),
-             ("uninstall_with_removelist_removes_list", uninstall_with_list)]
-    try:
-        results.run_steps(steps)
-    finally:
-        for prog in started:
-            prog.kill()
+    def run(self, results):
+        steps = [("install_silent_puts_files_shortcut_entry_and_run_key", self.install),
+                 ("installed_copy_takes_over_left_list_and_keeps_adds_in_app_data", self.take_over_and_add),
+                 ("upgrade_closes_running_copy_and_keeps_list_and_choices", self.upgrade_while_running),
+                 ("start_menu_shortcut_starts_installed_program", self.shortcut_starts_program),
+                 ("uninstall_silent_removes_program_and_keeps_list", self.uninstall_keeps_list),
+                 ("uninstall_with_removelist_removes_list", self.uninstall_with_list)]
+        try:
+            results.run_steps(steps)
+        finally:
+            for prog in self.started:
+                prog.kill()
 
 
 def portable(inst, zip_path, results):
@@ -290,7 +297,7 @@ def main():
             check(r.returncode == 0, "the test's Wine prefix could not be made")
             start_persistent_wine()
             inst = Installation()
-            scenario(inst, packages, newer, server, results)
+            InstallScenario(inst, packages, newer, server).run(results)
             portable(inst, packages["zip"], results)
         except Failure as e:
             results.cases.append(("install_e2e_set_up", 0.0, str(e)))
