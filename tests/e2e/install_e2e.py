@@ -28,6 +28,9 @@ BUILD_DIR = os.environ.get("VW_BUILD_DIR", os.path.join(SOURCE_DIR, "build", "wi
 WORK = os.path.abspath(os.environ.get("VW_E2E_WORK", os.getcwd()))
 # Everything Wine below runs in this prefix, the persistent server included.
 os.environ["VW_WINEPREFIX"] = os.path.join(WORK, "prefix")
+# Wine links the prefix's Desktop and documents to the home folder's: keep
+# the shortcuts the installer makes there inside the test's folder.
+os.environ["HOME"] = os.path.join(WORK, "home")
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -97,9 +100,10 @@ class Installation:
     """Where the installer puts things, in this prefix."""
 
     def __init__(self):
-        rc, out = wine("cmd", "/c", "echo %LOCALAPPDATA%^|%APPDATA%")
+        rc, out = wine("cmd", "/c", "echo %LOCALAPPDATA%^|%APPDATA%^|%USERPROFILE%")
         check(rc == 0, "cmd could not say where the user's folders are")
-        local, roaming = out.strip().split("|")
+        local, roaming, profile = out.strip().split("|")
+        self.desktop_shortcut = unix_path(profile + "\\Desktop\\" + PRODUCT + ".lnk")
         self.folder = unix_path(local + "\\Programs\\" + PRODUCT)
         self.windows_exe = local + "\\Programs\\" + PRODUCT + "\\VostleWatch.exe"
         self.data = unix_path(roaming + "\\" + PRODUCT)
@@ -161,10 +165,11 @@ class InstallScenario:
         self.started = []   # the installed program, once it is installed
 
     def install(self):
-        run_installer(self.packages["setup"], "/AUTOSTART")
+        run_installer(self.packages["setup"], "/AUTOSTART", "/DESKTOP")
         for name in ("VostleWatch.exe", "Uninstall.exe", "VostleWatch.installed", "ReadMe.txt"):
             check(os.path.isfile(self.inst.path(name)), f"{name} is not in {self.inst.folder}")
         check(os.path.isfile(self.inst.shortcut), "no Start-menu shortcut")
+        check(os.path.isfile(self.inst.desktop_shortcut), "no desktop shortcut")
         check(not os.path.exists(self.inst.path("autosave.dat")) and not os.path.exists(self.inst.data),
               "the installer made a list")
         entry = {v: reg_value(UNINSTALL_KEY, v) for v in
@@ -205,7 +210,8 @@ class InstallScenario:
         check(reg_value(UNINSTALL_KEY, "DisplayVersion") == self.newer, "the uninstall entry is not the newer one")
         check(self.inst.read_list() == before, "the upgrade changed the list")
         check(os.path.isfile(self.inst.path("VostleWatch.installed")), "the upgrade lost the installed mark")
-        check(reg_value(RUN_KEY, PRODUCT) is not None, "the upgrade dropped the start with Windows")
+        check(reg_value(RUN_KEY, PRODUCT) is not None and os.path.isfile(self.inst.desktop_shortcut),
+              "the upgrade dropped an option chosen before")
 
     def shortcut_starts_program(self):
         before = self.inst.read_list()
@@ -227,6 +233,7 @@ class InstallScenario:
         for name in ("VostleWatch.exe", "VostleWatch.installed", "ReadMe.txt"):
             check(not os.path.exists(self.inst.path(name)), f"{name} is still there")
         check(not os.path.exists(self.inst.shortcut), "the Start-menu shortcut is still there")
+        check(not os.path.exists(self.inst.desktop_shortcut), "the desktop shortcut is still there")
         check(reg_value(RUN_KEY, PRODUCT) is None, "the Run key is still there")
         check(self.inst.read_list() == before, "uninstalling changed the list")
         # What stays is the list left there before, and the test's own log.
@@ -235,7 +242,8 @@ class InstallScenario:
 
     def uninstall_with_list(self):
         run_installer(self.packages["setup"])
-        check(reg_value(RUN_KEY, PRODUCT) is None, "a fresh install started with Windows unasked")
+        check(reg_value(RUN_KEY, PRODUCT) is None and not os.path.exists(self.inst.desktop_shortcut),
+              "a fresh install took an option unasked")
         uninstall(self.inst, "/REMOVELIST")
         check(not os.path.exists(self.inst.data), "the list was kept although its removal was asked for")
 
@@ -289,6 +297,8 @@ def portable(inst, zip_path, results):
 def main():
     results = Results()
     shutil.rmtree(PREFIX, ignore_errors=True)
+    shutil.rmtree(os.environ["HOME"], ignore_errors=True)
+    os.makedirs(os.environ["HOME"])
     with Display():
         server = LoopbackHttpServer(SERVER_IP).start()
         try:
