@@ -296,6 +296,7 @@ def portable(inst, zip_path, results):
 
 def main():
     results = Results()
+    subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)   # a run stopped half-way
     shutil.rmtree(PREFIX, ignore_errors=True)
     shutil.rmtree(os.environ["HOME"], ignore_errors=True)
     os.makedirs(os.environ["HOME"])
@@ -305,7 +306,9 @@ def main():
             packages, newer = make_packages(project_version())
             r = subprocess.run([WINE_RUN, "--init"], stdin=subprocess.DEVNULL, timeout=600)
             check(r.returncode == 0, "the test's Wine prefix could not be made")
-            start_persistent_wine()
+            # A prefix of the test's own has nobody to stop its server should
+            # the test itself be stopped: it ends by itself.
+            start_persistent_wine(linger=30)
             inst = Installation()
             InstallScenario(inst, packages, newer, server).run(results)
             portable(inst, packages["zip"], results)
