@@ -6,6 +6,7 @@
 #include "stream/Bank.h"
 #include "stream/FileReplace.h"
 #include "stream/FileSystem.h"
+#include "stream/Stream.h"
 
 const char* const kInstalledMarker = "VostleWatch.installed";
 const char* const kDataFolderName = "Vostle Watch";
@@ -44,7 +45,12 @@ String ChooseListFolder(const String& programFolder, const String& userDataFolde
 TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
     String from = InFolder(fromFolder, kWatchListFile);
     if (HoldsList(toFolder) || PathKind(from) != PATH_FILE) return TakeOver::Nothing;
-    Ref<TBank> bank = LoadBank(from);
+    Ref<TBank> bank;
+    try {
+        bank = LoadBank(from);
+    } catch (const TStreamReadException&) {
+        return TakeOver::Failed;  // cut short while it was read
+    }
     if (!bank || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
     std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank));
     return ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes) ? TakeOver::Copied : TakeOver::Failed;
