@@ -49,8 +49,15 @@ void PollOnce() {
 
 void ThreadWatch::update() {
     CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords())
+    String why;
+    for (const Ref<ThreadWatch>& record : ListedRecords()) {
+        // A server that asked for a pause is left alone until it is over.
+        if (record->Waiting(why)) {
+            Say(String("Not checking ") + record->name + " yet: " + why + ".");
+            continue;
+        }
         line.Ask(record->streamURL, [record](const net::PageLines& page) { record->ApplyCheck(page); });
+    }
     Attend([&] { return line.Idle(); }, kUntilDone);
     SaveList();
 }
@@ -59,7 +66,9 @@ void CheckStoredPages() {
     CheckLine line;
     for (const Ref<ThreadWatch>& record : ListedRecords()) {
         line.Ask(record->streamURL, [record](const net::PageLines& page) {
-            if (record->IsListed() && !page.ok) record->ReportFailure(page);
+            if (!record->IsListed() || page.ok) return;
+            record->NoteWait(page);
+            record->ReportFailure(page);
         });
     }
     Attend([&] { return line.Idle(); }, kUntilDone);
