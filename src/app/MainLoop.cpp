@@ -4,10 +4,12 @@
 #include <chrono>
 #include <vector>
 
+#include "app/ListPlace.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
+#include "event/SystemDriver.h"
 
 namespace {
 
@@ -83,8 +85,11 @@ void RunCycle() {
 }
 
 void MainBody() {
+    PlaceWatchList();
     BuildMainWindow();
+    String takenOver = TakeOverLeftList();
     LoadList();
+    if (!takenOver.IsEmpty()) Notify(takenOver);
     CheckStoredPages();
     for (;;) RunCycle();
 }

@@ -16,7 +16,7 @@ Ref<TGadget> LinkBox;
 namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
-const char* const kFile = "autosave.dat";
+const char* const kFile = kWatchListFile;
 
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
