@@ -171,12 +171,18 @@ public:
         if (_plainBegin < _plain.size()) return TakePlain(buf, count);
         if (_ended) return 0;
         if (!_ready || count <= 0) return -1;
+        auto* out = static_cast<char*>(buf);
+        int32_t total = 0;
         for (;;) {
-            if (_inEnd > _inBegin) {
-                int32_t got = Decrypt(buf, count);
-                if (got != 0 || _ended) return got;
-                if (!_needInput) continue;
+            // Every whole record received so far, as far as the room lasts:
+            // fewer, larger reads for the layers above.
+            while (total < count && _plainBegin == _plain.size() && !_ended) {
+                int32_t got = Decrypt(out + total, count - total);
+                if (got < 0) return total > 0 ? total : got;
+                total += got;
+                if (got == 0 && _needInput) break;
             }
+            if (total > 0 || _ended) return total;
             int32_t n = Receive();
             if (n < 0) return Broken("receiving from the server failed or timed out");
             if (n == 0) {
@@ -351,8 +357,9 @@ private:
         return TlsStatus::Ok;
     }
 
-    // Decrypts the next record of _in: > 0 bytes handed out, 0 nothing yet
-    // (_needInput says whether more must come first), < 0 failure.
+    // Decrypts the next record of _in into `buf`: > 0 bytes handed out, 0
+    // nothing yet (_needInput says whether more must come first), < 0
+    // failure.
     int32_t Decrypt(void* buf, int32_t count) {
         // Exactly one record is offered (Wine copies all it is given for
         // each record it decrypts); one not yet whole needs more input.
@@ -380,16 +387,20 @@ private:
             if (b.BufferType == SECBUFFER_DATA) data = &b;
             if (b.BufferType == SECBUFFER_EXTRA) extra = &b;
         }
-        // The record was decrypted in place; keep it before _in moves.
+        // The record was decrypted in place: what the caller has no room
+        // for is kept before _in moves.
         _plain.clear();
         _plainBegin = 0;
+        size_t given = 0;
         if (data && data->cbBuffer > 0) {
             const char* p = static_cast<const char*>(data->pvBuffer);
-            _plain.assign(p, p + data->cbBuffer);
+            given = std::min<size_t>(data->cbBuffer, static_cast<size_t>(count));
+            std::memcpy(buf, p, given);
+            _plain.assign(p + given, p + data->cbBuffer);
         }
         size_t end = _inBegin + record;
         _inBegin = extra ? end - extra->cbBuffer : end;
-        _needInput = end - _inBegin == record && _plain.empty();
+        _needInput = end - _inBegin == record && given == 0;
         if (s == SEC_I_CONTEXT_EXPIRED) {
             // close_notify: the session is over, whatever came with it counts.
             _ended = true;
@@ -404,7 +415,7 @@ private:
                 return -1;
             }
         }
-        return _plainBegin < _plain.size() ? TakePlain(buf, count) : 0;
+        return static_cast<int32_t>(given);
     }
 
     int32_t TakePlain(void* buf, int32_t count) {
