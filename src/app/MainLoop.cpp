@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
+#include "app/WatchStatus.h"
 #include "event/Event.h"
 
 namespace {
@@ -22,6 +23,17 @@ std::vector<Ref<ThreadWatch>> ListedRecords() {
     return records;
 }
 
+// Asks for every listed page and waits until each is answered; meanwhile
+// the status bar follows the check.
+void CheckEveryPage(void (ThreadWatch::*apply)(const net::PageLines&)) {
+    CheckLine line;
+    for (const Ref<ThreadWatch>& record : ListedRecords())
+        line.Ask(record->streamURL, [record, apply](const net::PageLines& page) { ((*record).*apply)(page); });
+    CheckStarted(line);
+    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEnded();
+}
+
 }  // namespace
 
 void Attend(const std::function<bool()>& done, int32_t millis) {
@@ -30,6 +42,7 @@ void Attend(const std::function<bool()>& done, int32_t millis) {
     for (;;) {
         while (int32_t id = PollEventQueue()) HandleEvent(id);
         AnswerFinishedChecks();
+        RefreshStatus();
         if (done()) return;
         int64_t left = kAttendMillis;
         if (millis != kUntilDone) {
@@ -46,30 +59,27 @@ void PollOnce() {
 }
 
 void ThreadWatch::update() {
-    CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords())
-        line.Ask(record->streamURL, [record](const net::PageLines& page) { record->ApplyCheck(page); });
-    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEveryPage(&ThreadWatch::ApplyCheck);
     SaveList();
 }
 
 void CheckStoredPages() {
-    CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords()) {
-        line.Ask(record->streamURL, [record](const net::PageLines& page) {
-            if (record->IsListed() && !page.ok) record->ReportFailure(page);
-        });
-    }
-    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEveryPage(&ThreadWatch::ApplyStartUpCheck);
+    SavePageStates();
 }
 
 void RunCycle() {
     Say("Update");
     ThreadWatch::update();
     Say("GUI stuff");
-    for (int32_t i = 0; i <= 1500; ++i) {
-        Attend([] { return false; }, 200);
-        Say(String("Countdown: ") + FormatInt(1500 - i));
+    CountdownAt(kCountdownSteps);
+    for (int32_t i = 0; i < kCountdownSteps; ++i) {
+        Attend([] { return CheckRequested(); }, kCountdownStepMillis);
+        // "Check now": the next cycle starts at once.
+        if (TakeCheckRequest()) return;
+        int32_t left = kCountdownSteps - 1 - i;
+        Say(String("Countdown: ") + FormatInt(left));
+        CountdownAt(left);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "app/FetchQueue.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
+#include "app/WatchStatus.h"
 #include "event/Event.h"
 #include "event/SystemDriver.h"
 #include "event/Timer.h"
@@ -24,11 +25,17 @@ Ref<TGadget> URLField;
 Ref<TGadget> NameField;
 Ref<TGadget> AddButton;
 Ref<TGadget> RemoveButton;
+Ref<TGadget> CheckNowButton;
 int32_t SelectedIndex = -1;
 
 namespace {
 
 constexpr int32_t kEnterKey = 13;
+constexpr int32_t kDeleteKey = 0x2E;
+constexpr int32_t kF5Key = 0x74;
+// The window's starting and smallest size.
+constexpr int32_t kWidth = 500, kHeight = 400;
+constexpr int32_t kMargin = 4, kGap = 8, kRowHeight = 24, kButtonWidth = 94;
 
 bool IsSource(const Ref<Object>& source, const Ref<TGadget>& gadget) { return gadget && source == gadget; }
 
@@ -51,7 +58,9 @@ void FinishAdd(const String& url, const String& name, const net::PageLines& page
         }
     }
     if (page.ok) {
-        ThreadWatch::Listed(url, name, page.lines);
+        Ref<ThreadWatch> record = ThreadWatch::Listed(url, name, page.lines);
+        record->state.CheckSucceeded(NowSeconds());
+        record->ShowState();
         // Text typed while the page was fetched stays.
         if (GetGadgetText(URLField) == url) PutGadgetText(URLField, "URL");
         if (GetGadgetText(NameField) == name) PutGadgetText(NameField, "name");
@@ -72,6 +81,27 @@ void AddFromFields() {
     g_pendingAdds.push_back({url, name});
     AddLine().Ask(FixURL(WithoutLineBreaks(url)),
                   [url, name](const net::PageLines& page) { FinishAdd(url, name, page); });
+}
+
+// Fields and buttons keep to the top edge, the list grows with the window,
+// Remove stays under the list.
+void PlaceGadgets() {
+    int32_t w = ClientWidth(MainWindow), h = ClientHeight(MainWindow);
+    int32_t fieldWidth = w - 2 * kMargin - kGap - kButtonWidth, buttonX = w - kMargin - kButtonWidth;
+    int32_t listY = kMargin + 2 * kRowHeight + 2 * kGap, bottomY = h - kMargin - kRowHeight;
+    URLField = NewTextFieldGadget(kMargin, kMargin, fieldWidth, kRowHeight, MainWindow, 0);
+    NameField = NewTextFieldGadget(kMargin, kMargin + kRowHeight + kGap, fieldWidth, kRowHeight, MainWindow, 0);
+    AddButton = NewButtonGadget("Add", buttonX, kMargin, kButtonWidth, kRowHeight, MainWindow, BTNSTYLE_OK);
+    LinkBox = NewListBoxGadget(kMargin, listY, w - 2 * kMargin, bottomY - kGap - listY, MainWindow, 0);
+    RemoveButton = NewButtonGadget("Remove", kMargin, bottomY, kButtonWidth, kRowHeight, MainWindow, BTNSTYLE_OK);
+    CheckNowButton = NewButtonGadget("Check now", buttonX, kMargin + kRowHeight + kGap, kButtonWidth, kRowHeight,
+                                     MainWindow, BTNSTYLE_PUSH);
+    for (const Ref<TGadget>& field : {URLField, NameField})
+        SetGadgetLayout(field, LOCK_ALIGNED, LOCK_ALIGNED, LOCK_ALIGNED, LOCK_CENTERED);
+    for (const Ref<TGadget>& button : {AddButton, CheckNowButton})
+        SetGadgetLayout(button, LOCK_CENTERED, LOCK_ALIGNED, LOCK_ALIGNED, LOCK_CENTERED);
+    SetGadgetLayout(LinkBox, LOCK_ALIGNED, LOCK_ALIGNED, LOCK_ALIGNED, LOCK_ALIGNED);
+    SetGadgetLayout(RemoveButton, LOCK_ALIGNED, LOCK_CENTERED, LOCK_CENTERED, LOCK_ALIGNED);
 }
 
 }  // namespace
@@ -102,14 +132,15 @@ void BuildMainWindow() {
     InitApplication();
     PageFetches().StartWorkers();
     ThreadList = New<TList>();
-    MainWindow = NewWindowGadget("Vostle Watch", 100, 100, 500, 400, nullptr, WINSTYLE_TITLEBAR | WINSTYLE_RESIZABLE);
-    LimitWindowMinimum(MainWindow, 500, 400);
-    LimitWindowMaximum(MainWindow, 500, 400);
-    URLField = NewTextFieldGadget(4, 4, 300, 24, MainWindow, 0);
-    NameField = NewTextFieldGadget(4, 36, 300, 24, MainWindow, 0);
-    AddButton = NewButtonGadget("Add", 330, 4, 140, 24, MainWindow, BTNSTYLE_OK);
-    LinkBox = NewListBoxGadget(4, 64, 300, 260, MainWindow, 0);
-    RemoveButton = NewButtonGadget("Remove", 330, 64, 140, 24, MainWindow, BTNSTYLE_OK);
+    MainWindow = NewWindowGadget("Vostle Watch", 100, 100, kWidth, kHeight, nullptr,
+                                 WINSTYLE_TITLEBAR | WINSTYLE_RESIZABLE | WINSTYLE_STATUS);
+    // Larger when the columns need the room, never smaller.
+    LimitWindowMinimum(MainWindow, kWidth, kHeight);
+    PlaceGadgets();
+    AddPageColumns(LinkBox);
+    // Delete in the list removes the selected page.
+    SetGadgetSensitivity(LinkBox, SENSE_KEYS);
+    SetGadgetHotKey(CheckNowButton, kF5Key, 0);
     CommandGadget(URLField);
     CommandGadget(NameField);
     PutGadgetText(URLField, "URL");
@@ -124,11 +155,15 @@ void HandleEvent(int32_t id) {
     if (id == EventGadgetAction) {
         if (IsSource(source, AddButton) || (IsSource(source, URLField) && data == kEnterKey)) AddFromFields();
         if (IsSource(source, RemoveButton) && SelectedIndex >= 0) RemoveSelected();
+        if (IsSource(source, CheckNowButton)) RequestCheck();
+        // A double click, or Enter on the selected row.
         if (IsSource(source, LinkBox) && SelectedIndex >= 0) {
-            if (Ref<ThreadWatch> record = ThreadWatch::getbyindex(data)) OpenURL(record->URL);
+            if (Ref<ThreadWatch> record = ThreadWatch::getbyindex(data)) record->Seen();
         }
     } else if (id == EventGadgetSelect) {
         if (IsSource(source, LinkBox)) SelectedIndex = data;
+    } else if (id == EventKeyDown) {
+        if (IsSource(source, LinkBox) && data == kDeleteKey && SelectedIndex >= 0) RemoveSelected();
     } else if (id == EventWindowClose) {
         EndProgram();
     }

@@ -5,6 +5,8 @@
 #include "app/Autosave.h"
 #include "app/ListFolder.h"
 #include "app/PageChecks.h"
+#include "app/StateFile.h"
+#include "app/WatchStatus.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
 #include "stream/FileStream.h"
@@ -17,12 +19,16 @@ namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
 const char* const kFile = "autosave.dat";
+// The page states beside it.
+const char* const kStateFile = "pagestate.dat";
 
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
 bool g_fileUnread = false;
 // The last save failed, and the user has been told.
 bool g_saveFailing = false;
+// The same for the page states.
+bool g_stateSaveFailing = false;
 
 }  // namespace
 
@@ -45,7 +51,23 @@ Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int3
     record->_listed = true;
     AppendGadgetItem(LinkBox, record->name, 0, 0, record->streamURL, nullptr);
     ThreadList->AddLast(record);
+    record->ShowState();
     return record;
+}
+
+void AddPageColumns(const Ref<TGadget>& list) {
+    // The names take the most room, the state what is left of the rest.
+    AddGadgetColumn(list, "Name", 100, 3);
+    AddGadgetColumn(list, "Last check", 80, 0);
+    AddGadgetColumn(list, "State", 100, 2);
+}
+
+void ThreadWatch::ShowState() {
+    StatesChanged();
+    if (!_listed || CountGadgetColumns(LinkBox) <= kStateColumn) return;
+    int64_t now = NowSeconds();
+    SetGadgetItemCell(LinkBox, index, kLastCheckColumn, LastCheckText(state, now));
+    SetGadgetItemCell(LinkBox, index, kStateColumn, StateText(state, now));
 }
 
 Ref<ThreadWatch> ThreadWatch::Create(const String& url, const String& name) {
@@ -68,6 +90,7 @@ void ThreadWatch::remove() {
     DeleteGadgetItem(LinkBox, index);
     ThreadList->Remove(self);
     _listed = false;
+    StatesChanged();
     for (Ref<Object> o : *ThreadList) {
         Ref<ThreadWatch> record = Cast<ThreadWatch>(o);
         if (record && record->index > index) --record->index;
@@ -80,31 +103,83 @@ void ThreadWatch::ReportFailure(const net::PageLines& page) {
     Say(String("Reason: ") + FailureText(page) + ".");
 }
 
+void ThreadWatch::NoteFailure(const net::PageLines& page) {
+    ReportFailure(page);
+    state.CheckFailed(NowSeconds(), FailureText(page));
+    ShowState();
+}
+
+bool ThreadWatch::Open() {
+    if (!OpenURL(URL)) return false;
+    state.newActivity = false;
+    return true;
+}
+
+void ThreadWatch::Seen() {
+    bool wasNew = state.newActivity;
+    if (!Open() || !wasNew) return;
+    ShowState();
+    SavePageStates();
+}
+
 void ThreadWatch::ApplyCheck(const net::PageLines& page) {
     if (!_listed) return;
     if (!page.ok) {
         // A failed fetch is not a page: the stored count stays.
-        ReportFailure(page);
+        NoteFailure(page);
         return;
     }
+    state.CheckSucceeded(NowSeconds());
     Say(String("Old count: ") + FormatInt(Length));
     Say(String("New Count: ") + FormatInt(page.lines));
-    if (page.lines == Length) return;
-    if (Confirm(String("Someone commented on ") + name + ". Would you like to visit that page?", 0)) OpenURL(URL);
+    if (page.lines == Length) {
+        ShowState();
+        return;
+    }
+    // Marked until the page is opened: now, or later from the list.
+    state.newActivity = true;
+    ShowState();
+    if (Confirm(String("Someone commented on ") + name + ". Would you like to visit that page?", 0)) Open();
     Length = page.lines;
+    ShowState();
+    SavePageStates();
+}
+
+void ThreadWatch::ApplyStartUpCheck(const net::PageLines& page) {
+    if (!_listed) return;
+    if (!page.ok) {
+        NoteFailure(page);
+    } else if (page.lines == Length) {
+        state.CheckSucceeded(NowSeconds());
+        ShowState();
+    }
 }
 
 namespace {
+
+// The stored states of records just listed. A state file that is missing
+// or broken leaves them not checked yet; it never costs a page.
+void ApplyStoredStates(const std::vector<Ref<ThreadWatch>>& records) {
+    std::vector<std::pair<String, String>> keys;
+    for (const Ref<ThreadWatch>& record : records) keys.emplace_back(record->URL, record->name);
+    std::vector<PageState> states = MatchStates(keys, ReadStateFile(ListFile(kStateFile)));
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i]->state = states[i];
+        records[i]->ShowState();
+    }
+}
 
 void ListStored(const std::vector<StoredPage>& pages) {
     // A visible list box repaints with every row added; hidden, hundreds of
     // rows go in at once.
     HideGadget(LinkBox);
+    std::vector<Ref<ThreadWatch>> listed;
     for (const StoredPage& page : pages) {
         // The empty line after the last record gives an entry with no
         // address, which names no page.
-        if (!page.url.IsEmpty()) ThreadWatch::Listed(page.url, page.name, page.length);
+        if (!page.url.IsEmpty()) listed.push_back(ThreadWatch::Listed(page.url, page.name, page.length));
     }
+    ApplyStoredStates(listed);
     ShowGadget(LinkBox);
 }
 
@@ -113,6 +188,7 @@ void ListStored(const std::vector<StoredPage>& pages) {
 void LoadList() {
     g_fileUnread = false;
     g_saveFailing = false;
+    g_stateSaveFailing = false;
     std::vector<StoredPage> pages;
     switch (ReadWatchFile(ListFile(kFile), pages)) {
     case WatchFileState::Read:
@@ -148,5 +224,21 @@ bool SaveList() {
                ". Changes made since the last save are lost when the program ends unless a later save works.");
     }
     g_saveFailing = !saved;
+    SavePageStates();
+    return saved;
+}
+
+bool SavePageStates() {
+    if (g_fileUnread) return false;
+    std::vector<PageStateRecord> records;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back({record->URL, record->name, record->state});
+    }
+    bool saved = WriteStateFile(ListFile(kStateFile), records);
+    if (!saved && !g_stateSaveFailing) {
+        Notify(String("The page states could not be saved to ") + kStateFile +
+               ". New activity not yet seen may show as seen after the program is started again.");
+    }
+    g_stateSaveFailing = !saved;
     return saved;
 }

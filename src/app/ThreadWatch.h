@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "app/PageState.h"
 #include "gui/Gadget.h"
 #include "net/PageFetch.h"
 #include "runtime/List.h"
@@ -28,10 +29,19 @@ public:
     static void update();
 
     // What a check of this page found: the console lines, the question when
-    // the count changed, the new count. Nothing for a record no longer listed.
+    // the count changed, the new count, the state. Nothing for a record no
+    // longer listed.
     void ApplyCheck(const net::PageLines& page);
+    // The look at every stored page at start-up: a failure is reported and
+    // shown, an unchanged page is up to date; a changed one is left to the
+    // first cycle, which asks about it.
+    void ApplyStartUpCheck(const net::PageLines& page);
     // The console lines of a failed fetch.
     void ReportFailure(const net::PageLines& page);
+    // The user opened the page from the list: its new activity is seen.
+    void Seen();
+    // Puts the state into the record's row.
+    void ShowState();
     // True from listing until remove().
     bool IsListed() const { return _listed; }
 
@@ -41,10 +51,23 @@ public:
     String name;
     int32_t index = 0;
     uint8_t first = 0;
+    PageState state;
 
 private:
+    // A failed fetch: the console lines and the failing state.
+    void NoteFailure(const net::PageLines& page);
+    // Opens the page; true when the browser took it, and then its new
+    // activity is seen.
+    bool Open();
+
     bool _listed = false;
 };
+
+// The columns of LinkBox after the names: the last check and the state.
+constexpr int32_t kLastCheckColumn = 1;
+constexpr int32_t kStateColumn = 2;
+// Gives a list box those columns.
+void AddPageColumns(const Ref<TGadget>& list);
 
 // Every record, in order of creation.
 extern Ref<TList> ThreadList;
@@ -64,9 +87,13 @@ String FixURL(const String& url);
 // until the file can be read again (see SaveList).
 void LoadList();
 // Rewrites "autosave.dat" from ThreadList in one step, so the old list stays
-// whole when anything fails. The first failure of a run of failures is
-// shown to the user. False when the list is not on disk.
+// whole when anything fails, and then the page states (SavePageStates). The
+// first failure of a run of failures is shown to the user. False when the
+// list is not on disk.
 bool SaveList();
+// Rewrites the page states beside the list (app/StateFile.h); not while
+// the list itself could not be read, whose pages' states are in there.
+bool SavePageStates();
 
 // Application output: one line to standard output.
 void Say(const String& text);

@@ -6,7 +6,9 @@
 
 #include "NetTestSupport.h"
 #include "app/MainLoop.h"
+#include "app/WatchStatus.h"
 #include "event/Event.h"
+#include "gui/GuiDriver.h"
 #include "net/HttpStream.h"
 #include "stream/FileStream.h"
 #include "stream/FileSystem.h"
@@ -109,6 +111,11 @@ int32_t TextGadget::SetText(const String& t) {
 
 String TextGadget::GetText() { return text; }
 
+int32_t StatusWindow::SetStatus(const String& t) {
+    status = t;
+    return 0;
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -141,13 +148,17 @@ void WatcherTest::SetUp() {
     ThreadList = New<TList>();
     NextIndex = 0;
     LinkBox = New<TGadget>();
+    AddPageColumns(LinkBox);
+    MainWindow = New<StatusWindow>();
     URLField = New<TextGadget>();
     NameField = New<TextGadget>();
     AddButton = New<TGadget>();
     RemoveButton = New<TGadget>();
+    CheckNowButton = New<TGadget>();
     SelectedIndex = -1;
     RemoveFile("autosave.dat");
     RemoveFile("autosave.dat.new");
+    RemoveFile("pagestate.dat");
     server = std::make_unique<PageServer>(kServerIp);
     ASSERT_TRUE(server->Ok());
     server->Set("/a", Lines(3));
@@ -160,7 +171,7 @@ void WatcherTest::TearDown() {
     server.reset();
     SystemDriver = savedDriver;
     ConsoleStream = savedConsole;
-    LinkBox = URLField = NameField = AddButton = RemoveButton = nullptr;
+    LinkBox = URLField = NameField = AddButton = RemoveButton = MainWindow = CheckNowButton = nullptr;
     ThreadList = nullptr;
 }
 
@@ -178,6 +189,17 @@ std::vector<std::string> WatcherTest::Names() {
     std::vector<std::string> names;
     for (int32_t i = 0; i < LinkBox->ItemCount(); ++i) names.push_back(LinkBox->ItemText(i).ToBytes8());
     return names;
+}
+
+std::vector<std::string> WatcherTest::Row(int32_t index) {
+    std::vector<std::string> cells;
+    for (int32_t c = 0; c < CountGadgetColumns(LinkBox); ++c) cells.push_back(GadgetItemCell(LinkBox, index, c).ToUTF8());
+    return cells;
+}
+
+std::string WatcherTest::Status() {
+    RefreshStatus();
+    return Cast<StatusWindow>(MainWindow)->status.ToUTF8();
 }
 
 void WatcherTest::Deliver(int32_t id, const Ref<TGadget>& source, int32_t data) {

@@ -76,6 +76,12 @@ struct TextGadget : TGadget {
     String text;
 };
 
+// Keeps what its status bar was last given.
+struct StatusWindow : TGadget {
+    int32_t SetStatus(const String& t) override;
+    String status;
+};
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // `n` LF-terminated lines.
@@ -94,6 +100,9 @@ protected:
     // The console lines since the last call.
     std::vector<std::string> Output();
     std::vector<std::string> Names();
+    // The cells of one row of LinkBox: name, last check, state (UTF-8).
+    std::vector<std::string> Row(int32_t index);
+    std::string Status();
     // Posts an event the way a gadget does and lets the application poll it.
     void Deliver(int32_t id, const Ref<TGadget>& source, int32_t data);
     // Presses Add with these texts in the fields and waits for the page.
