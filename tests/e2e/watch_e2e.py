@@ -39,17 +39,59 @@ SLOW_IP = "127.0.90.3"   # every answer waits 3 s: fetches overlap for seconds
 SLOWISH_IP = "127.0.90.4"  # every answer waits 1 s
 PROBE_LIMIT_MS = 100     # a window must answer within this (p99)
 
-# Client-area positions of the gadgets (centre points).
+# Client-area positions of the text fields (points inside them); the
+# buttons and the list's rows are found where the window shows them.
 URL_FIELD = (154, 16)
 NAME_FIELD = (154, 48)
-ADD_BUTTON = (400, 16)
-REMOVE_BUTTON = (400, 76)
-LIST_LEFT, LIST_TOP = 4, 64
-ROW_HEIGHT = 13
+ADD_BUTTON = "Add"
+REMOVE_BUTTON = "Remove"
+CHECK_NOW_BUTTON = "Check now"
 
 
 class WatchProgram(Program):
     """The program with the positions of its gadgets."""
+
+    def start(self):
+        self._buttons = None
+        return super().start()
+
+    def click(self, point, repeat=1):
+        """A point of the client area, or the text of a button."""
+        if isinstance(point, str):
+            # The buttons stay where they are while the window keeps its size.
+            if not self._buttons:
+                self._buttons = self.view()["buttons"]
+            point = self._buttons[point]
+        super().click(point, repeat)
+
+    def view(self):
+        """What the window shows, read from its controls (read_list.exe):
+        the status bar's text, the list's header titles and rows (a point in
+        each and its cells), the buttons' centres, the focused control's
+        class and position, the list's rectangle."""
+        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "read_list.exe"), WINDOW_TITLE],
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        view = {"status": None, "header": [], "rows": [], "buttons": {}, "focus": None, "list": None}
+        for line in r.stdout.decode("utf-8", "replace").splitlines():
+            kind, *f = line.rstrip("\r").split("\t")
+            if kind == "status":
+                view["status"] = f[0].strip() if f else ""
+            elif kind == "header":
+                view["header"] = f
+            elif kind == "row":
+                view["rows"].append({"x": int(f[1]), "y": int(f[2]), "cells": f[3:]})
+            elif kind == "button":
+                view["buttons"][f[0]] = (int(f[1]), int(f[2]))
+            elif kind == "focus":
+                view["focus"] = (f[0], int(f[1]), int(f[2]))
+            elif kind == "list":
+                view["list"] = tuple(int(v) for v in f)
+        self._buttons = view["buttons"]
+        return view
+
+    def rows(self):
+        """The cells of every row of the list."""
+        return [row["cells"] for row in self.view()["rows"]]
 
     def field_texts(self, title=WINDOW_TITLE):
         """What the text fields (and static texts) hold, by their y position
@@ -109,9 +151,8 @@ class WatchProgram(Program):
         check(self.read_autosave() == before, "a failed Add changed the list")
 
     def list_item(self, index):
-        # One row of the list box per record; the row height is that of
-        # Wine's default GUI font in a report-style list view.
-        return (LIST_LEFT + 40, LIST_TOP + 2 + ROW_HEIGHT * index + ROW_HEIGHT // 2)
+        row = self.view()["rows"][index]
+        return (row["x"], row["y"])
 
 
 class Browser:
@@ -476,12 +517,13 @@ def busy_window(work, env, server, slow, results):
         # Typing works while every page is being fetched.
         prog.fill(URL_FIELD, new[0])
         prog.fill(NAME_FIELD, new[1])
+        state["row 14"] = prog.list_item(14)   # and the buttons: the cycle will leave little time
         state["update"] = prog.times[prog.wait_line("Update", 120)]
         check_responsive(probe, t_window + 1.0, state["update"], "during the start-up load")
 
     def add_and_remove_during_cycle():
         check("GUI stuff" not in prog.lines(), "the cycle ended before the Add and Remove")
-        prog.click(prog.list_item(14))      # Slow 14: its page comes in the cycle's second round
+        prog.click(state["row 14"])      # Slow 14: its page comes in the cycle's second round
         prog.click(REMOVE_BUTTON)
         t_removed = prog.answer_box(ok=True)
         prog.click(ADD_BUTTON)
