@@ -157,6 +157,13 @@ void ThreadWatch::ApplyStartUpCheck(const net::PageLines& page) {
 
 namespace {
 
+// Tells the user of the first failure of a run of failures; `saved` again.
+bool TellFirstFailure(bool saved, bool& failing, const String& message) {
+    if (!saved && !failing) Notify(message);
+    failing = !saved;
+    return saved;
+}
+
 // The stored states of records just listed. A state file that is missing
 // or broken leaves them not checked yet; it never costs a page.
 void ApplyStoredStates(const std::vector<Ref<ThreadWatch>>& records) {
@@ -218,12 +225,10 @@ bool SaveList() {
     for (Ref<Object> o : *ThreadList) {
         if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
     }
-    bool saved = WriteWatchFile(ListFile(kFile), pages);
-    if (!saved && !g_saveFailing) {
-        Notify(String("The watch list could not be saved to ") + kFile +
-               ". Changes made since the last save are lost when the program ends unless a later save works.");
-    }
-    g_saveFailing = !saved;
+    bool saved = TellFirstFailure(WriteWatchFile(ListFile(kFile), pages), g_saveFailing,
+                                  String("The watch list could not be saved to ") + kFile +
+                                      ". Changes made since the last save are lost when the program ends unless a "
+                                      "later save works.");
     SavePageStates();
     return saved;
 }
@@ -234,11 +239,8 @@ bool SavePageStates() {
     for (Ref<Object> o : *ThreadList) {
         if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back({record->URL, record->name, record->state});
     }
-    bool saved = WriteStateFile(ListFile(kStateFile), records);
-    if (!saved && !g_stateSaveFailing) {
-        Notify(String("The page states could not be saved to ") + kStateFile +
-               ". New activity not yet seen may show as seen after the program is started again.");
-    }
-    g_stateSaveFailing = !saved;
-    return saved;
+    return TellFirstFailure(WriteStateFile(ListFile(kStateFile), records), g_stateSaveFailing,
+                            String("The page states could not be saved to ") + kStateFile +
+                                ". After the next start, pages may show older states, and new activity not yet "
+                                "seen may show as seen.");
 }

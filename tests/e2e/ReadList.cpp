@@ -81,6 +81,14 @@ public:
         ReadProcessMemory(_process, _base, &value, sizeof value, nullptr);
         return value;
     }
+    // Sends `item` with its text buffer here and returns the text it got.
+    template <class T>
+    std::string TextBy(HWND to, UINT msg, WPARAM wparam, T item) {
+        item.pszText = Text();
+        item.cchTextMax = kTextUnits;
+        Send(to, msg, wparam, item);
+        return ReadText();
+    }
     std::string ReadText() const {
         std::vector<wchar_t> buf(kTextUnits + 1);
         ReadProcessMemory(_process, Text(), buf.data(), kTextUnits * sizeof(wchar_t), nullptr);
@@ -101,10 +109,7 @@ void PrintHeader(Remote& remote) {
     for (int c = 0; c < n; ++c) {
         HDITEMW item{};
         item.mask = HDI_TEXT;
-        item.pszText = remote.Text();
-        item.cchTextMax = Remote::kTextUnits;
-        remote.Send(header, HDM_GETITEMW, c, item);
-        std::printf("\t%s", remote.ReadText().c_str());
+        std::printf("\t%s", remote.TextBy(header, HDM_GETITEMW, c, item).c_str());
     }
     std::printf("\n");
 }
@@ -121,10 +126,7 @@ void PrintRows(Remote& remote, int columns) {
         for (int c = 0; c < columns; ++c) {
             LVITEMW item{};
             item.iSubItem = c;
-            item.pszText = remote.Text();
-            item.cchTextMax = Remote::kTextUnits;
-            remote.Send(g_list, LVM_GETITEMTEXTW, r, item);
-            std::printf("\t%s", remote.ReadText().c_str());
+            std::printf("\t%s", remote.TextBy(g_list, LVM_GETITEMTEXTW, r, item).c_str());
         }
         std::printf("\n");
     }

@@ -715,7 +715,10 @@ def https_pages(work, env, browser, results):
         expired.stop()
 
 
-def main():
+def run_e2e(scenarios):
+    """Runs each scenario(work, env, browser, results) on the display, with
+    the recording browser first on PATH; writes $VW_TEST_XML and prints the
+    summary line. The exit status for the test runner."""
     if not os.path.exists(PROGRAM):
         print(f"no program at {PROGRAM}", file=sys.stderr)
         return 1
@@ -725,20 +728,8 @@ def main():
         start_persistent_wine()
         browser = Browser(work)
         env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
-        server = LoopbackHttpServer(SERVER_IP).start()
-        slow = SlowServer(SLOW_IP, 3.0).start()
-        slowish = SlowServer(SLOWISH_IP, 1.0).start()
-        try:
-            user_session(work, env, server, browser, results)
-            unreachable(work, env, results)
-            killed_while_saving(work, env, server, results)
-            busy_window(work, env, server, slow, results)
-            close_while_fetching(work, env, slow, results)
-            mixed_order(work, env, server, slow, slowish, results)
-            https_pages(work, env, browser, results)
-        finally:
-            for s in (server, slow, slowish):
-                s.stop()
+        for scenario in scenarios:
+            scenario(work, env, browser, results)
     if os.environ.get("VW_TEST_XML"):
         results.write(os.environ["VW_TEST_XML"])
     failed = sum(1 for c in results.cases if c[2])
@@ -746,5 +737,22 @@ def main():
     return 1 if failed else 0
 
 
+def all_scenarios(work, env, browser, results):
+    server = LoopbackHttpServer(SERVER_IP).start()
+    slow = SlowServer(SLOW_IP, 3.0).start()
+    slowish = SlowServer(SLOWISH_IP, 1.0).start()
+    try:
+        user_session(work, env, server, browser, results)
+        unreachable(work, env, results)
+        killed_while_saving(work, env, server, results)
+        busy_window(work, env, server, slow, results)
+        close_while_fetching(work, env, slow, results)
+        mixed_order(work, env, server, slow, slowish, results)
+        https_pages(work, env, browser, results)
+    finally:
+        for s in (server, slow, slowish):
+            s.stop()
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_e2e([all_scenarios]))

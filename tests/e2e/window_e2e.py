@@ -16,10 +16,10 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from watch_e2e import (BOX_TITLE, CHECK_NOW_BUTTON, PROGRAM, URL_FIELD, Browser, Failure, Results,  # noqa: E402
-                       SlowServer, check, gets, program_in, wait_for, xdo)
+from watch_e2e import (CHECK_NOW_BUTTON, URL_FIELD, SlowServer, check, gets, program_in, run_e2e,  # noqa: E402
+                       wait_for, xdo)
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import Display, record_file, start_persistent_wine  # noqa: E402
+from wine_program import record_file  # noqa: E402
 
 SERVER_IP = "127.0.93.1"
 SLOW_IP = "127.0.93.3"   # every answer after 8 s: a check lasts long enough to watch
@@ -166,24 +166,10 @@ def window_session(work, env, server, slow, browser, results):
         prog.kill()
 
 
-def main():
-    if not os.path.exists(PROGRAM):
-        print(f"no program at {PROGRAM}", file=sys.stderr)
-        return 1
-    work = os.path.abspath(os.environ.get("VW_E2E_WORK", os.getcwd()))
-    results = Results()
-    with Display():
-        start_persistent_wine()
-        browser = Browser(work)
-        env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
-        with LoopbackHttpServer(SERVER_IP) as server, SlowServer(SLOW_IP, 8.0) as slow:
-            window_session(work, env, server, slow, browser, results)
-    if os.environ.get("VW_TEST_XML"):
-        results.write(os.environ["VW_TEST_XML"])
-    failed = sum(1 for c in results.cases if c[2])
-    print(f"{len(results.cases) - failed} passed, {failed} failed")
-    return 1 if failed else 0
+def servers_and_session(work, env, browser, results):
+    with LoopbackHttpServer(SERVER_IP) as server, SlowServer(SLOW_IP, 8.0) as slow:
+        window_session(work, env, server, slow, browser, results)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_e2e([servers_and_session]))
