@@ -10,8 +10,9 @@ a Wine prefix of its own in build/, so the test prefix stays as it is.
 
     python3 tools/screenshots.py [--bin build/win64/bin] [--out build/screenshots] [--dpi 96 144]
 
-Needs Wine, xdotool, ImageMagick and an X display (with DISPLAY empty it
-starts Xvfb and openbox). No root: the server uses a free port.
+Installs what it needs (tools/setup.sh) and builds the win64 preset first,
+as tools/run.sh does; uses the X display, or with DISPLAY empty a private
+Xvfb with openbox. No root needed beyond set-up: the server uses a free port.
 """
 import argparse
 import os
@@ -65,6 +66,9 @@ def main():
     ap.add_argument("--out", default=os.path.join(SOURCE_DIR, "build", "screenshots"))
     ap.add_argument("--dpi", type=int, nargs="+", default=[96, 144])
     args = ap.parse_args()
+    for step in (["bash", "tools/setup.sh"], ["cmake", "--preset", "win64"],
+                 ["cmake", "--build", "--preset", "win64", "--target", "VostleWatch"]):
+        subprocess.run(step, cwd=SOURCE_DIR, check=True, stdout=subprocess.DEVNULL)
     program = os.path.join(args.bin, "VostleWatch.exe")
     os.makedirs(args.out, exist_ok=True)
     server = LoopbackHttpServer("127.0.0.1", 0)

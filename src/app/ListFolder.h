@@ -5,6 +5,11 @@
 
 #include "runtime/String.h"
 
+// The watch list's file in that folder.
+constexpr const char kWatchListFile[] = "autosave.dat";
+// The pages' states, beside the list (StateFile.h).
+constexpr const char kPageStateFile[] = "pagestate.dat";
+
 // The folder, ending in a path separator, or empty for the current directory.
 String ListFolder();
 void SetListFolder(const String& folder);

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <vector>
 
+#include "app/ListPlace.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "app/WatchStatus.h"
 #include "event/Event.h"
+#include "event/SystemDriver.h"
 
 namespace {
 
@@ -25,10 +27,17 @@ std::vector<Ref<ThreadWatch>> ListedRecords() {
 
 // Asks for every listed page and waits until each is answered; meanwhile
 // the status bar follows the check.
+// A page whose server asked for a pause is left alone until it is over.
 void CheckEveryPage(void (ThreadWatch::*apply)(const net::PageLines&)) {
     CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords())
+    String why;
+    for (const Ref<ThreadWatch>& record : ListedRecords()) {
+        if (record->Waiting(why)) {
+            Say(String("Not checking ") + record->name + " yet: " + why + ".");
+            continue;
+        }
         line.Ask(record->streamURL, [record, apply](const net::PageLines& page) { ((*record).*apply)(page); });
+    }
     CheckStarted(line);
     Attend([&] { return line.Idle(); }, kUntilDone);
     CheckEnded();
@@ -84,8 +93,11 @@ void RunCycle() {
 }
 
 void MainBody() {
+    PlaceWatchList();
     BuildMainWindow();
+    String takenOver = TakeOverLeftList();
     LoadList();
+    if (!takenOver.IsEmpty()) Notify(takenOver);
     CheckStoredPages();
     for (;;) RunCycle();
 }

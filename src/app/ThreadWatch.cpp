@@ -18,9 +18,9 @@ Ref<TGadget> LinkBox;
 namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
-const char* const kFile = "autosave.dat";
+const char* const kFile = kWatchListFile;
 // The page states beside it.
-const char* const kStateFile = "pagestate.dat";
+const char* const kStateFile = kPageStateFile;
 
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
@@ -122,8 +122,20 @@ void ThreadWatch::Seen() {
     SavePageStates();
 }
 
+bool ThreadWatch::Waiting(String& why) const {
+    if (std::chrono::steady_clock::now() >= _notBefore) return false;
+    why = _waitReason;
+    return true;
+}
+
+void ThreadWatch::NoteWait(const net::PageLines& page) {
+    _notBefore = std::chrono::steady_clock::now() + std::chrono::seconds(page.waitSeconds);
+    _waitReason = FailureText(page);
+}
+
 void ThreadWatch::ApplyCheck(const net::PageLines& page) {
     if (!_listed) return;
+    NoteWait(page);
     if (!page.ok) {
         // A failed fetch is not a page: the stored count stays.
         NoteFailure(page);
@@ -148,6 +160,7 @@ void ThreadWatch::ApplyCheck(const net::PageLines& page) {
 void ThreadWatch::ApplyStartUpCheck(const net::PageLines& page) {
     if (!_listed) return;
     if (!page.ok) {
+        NoteWait(page);
         NoteFailure(page);
     } else if (page.lines == Length) {
         state.CheckSucceeded(NowSeconds());

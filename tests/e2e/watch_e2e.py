@@ -263,6 +263,14 @@ class Results:
         root.append(suite)
         ET.ElementTree(root).write(path, encoding="utf-8", xml_declaration=True)
 
+    def finish(self):
+        """Writes $VW_TEST_XML, prints the count; the exit status."""
+        if os.environ.get("VW_TEST_XML"):
+            self.write(os.environ["VW_TEST_XML"])
+        failed = sum(1 for c in self.cases if c[2])
+        print(f"{len(self.cases) - failed} passed, {failed} failed")
+        return 1 if failed else 0
+
 
 def countdown_ok(lines, first):
     """The lines from `first` on are "Countdown: 1500", "Countdown: 1499", ..."""
@@ -730,11 +738,7 @@ def run_e2e(scenarios):
         env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
         for scenario in scenarios:
             scenario(work, env, browser, results)
-    if os.environ.get("VW_TEST_XML"):
-        results.write(os.environ["VW_TEST_XML"])
-    failed = sum(1 for c in results.cases if c[2])
-    print(f"{len(results.cases) - failed} passed, {failed} failed")
-    return 1 if failed else 0
+    return results.finish()
 
 
 def all_scenarios(work, env, browser, results):

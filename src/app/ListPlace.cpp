@@ -1,0 +1,86 @@
+#include "app/ListPlace.h"
+
+#include "app/ListFolder.h"
+#include "app/StateFile.h"
+#include "platform/Platform.h"
+#include "runtime/Program.h"
+#include "stream/Bank.h"
+#include "stream/FileReplace.h"
+#include "stream/FileSystem.h"
+#include "stream/Stream.h"
+
+const char* const kInstalledMarker = "VostleWatch.installed";
+const char* const kDataFolderName = "Vostle Watch";
+
+namespace {
+
+String InFolder(const String& folder, const String& name) {
+    if (folder.IsEmpty() || folder.HasSuffix("/")) return folder + name;
+    return folder + "/" + name;
+}
+
+bool HoldsList(const String& folder) {
+    String list = InFolder(folder, kWatchListFile);
+    // A replacement cut off before its last step is a list too: loading
+    // finishes it.
+    return PathKind(list) != PATH_NONE || PathKind(ReplacementName(list)) != PATH_NONE;
+}
+
+// Paths as the user knows them on the system the program runs on.
+String Shown(const String& path) {
+#ifdef _WIN32
+    return path.ReplaceAll("/", "\\");
+#else
+    return path;
+#endif
+}
+
+}  // namespace
+
+String ChooseListFolder(const String& programFolder, const String& userDataFolder) {
+    String program = InFolder(NormalisePath(programFolder), "");
+    if (PathKind(InFolder(program, kInstalledMarker)) != PATH_FILE || userDataFolder.IsEmpty()) return program;
+    return InFolder(InFolder(NormalisePath(userDataFolder, 1), kDataFolderName), "");
+}
+
+TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
+    String from = InFolder(fromFolder, kWatchListFile);
+    if (HoldsList(toFolder) || PathKind(from) != PATH_FILE) return TakeOver::Nothing;
+    Ref<TBank> bank;
+    try {
+        bank = LoadBank(from);
+    } catch (const TStreamReadException&) {
+        return TakeOver::Failed;  // cut short while it was read
+    }
+    if (!bank || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
+    std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank));
+    if (!ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes)) return TakeOver::Failed;
+    // The pages' states come along when they can; without them the pages
+    // are only not checked yet.
+    std::vector<PageStateRecord> states = ReadStateFile(InFolder(fromFolder, kPageStateFile));
+    if (!states.empty()) WriteStateFile(InFolder(toFolder, kPageStateFile), states);
+    return TakeOver::Copied;
+}
+
+void PlaceWatchList() {
+    SetListFolder(ChooseListFolder(ApplicationDirectory, String(platform::UserDataDirectory())));
+}
+
+String TakeOverLeftList() {
+    String program = ApplicationDirectory;
+    String folder = ListFolder();
+    switch (TakeOverList(program, folder)) {
+    case TakeOver::Nothing:
+        return String();
+    case TakeOver::Copied:
+        return String("Your watch list was copied from ") + Shown(InFolder(program, kWatchListFile)) + " to " +
+               Shown(ListFile(kWatchListFile)) +
+               ", where the installed program keeps it from now on. The original is left where it was.";
+    case TakeOver::Failed:
+        break;
+    }
+    SetListFolder(program);
+    return String("The watch list in ") + Shown(InFolder(program, kWatchListFile)) + " could not be copied to " +
+           Shown(InFolder(folder, kWatchListFile)) +
+           ". This run keeps using it where it is; the copy is tried again at the next start.";
+}
