@@ -4,10 +4,12 @@
 #include <chrono>
 #include <vector>
 
+#include "app/ListOwner.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
+#include "runtime/Program.h"
 
 namespace {
 
@@ -30,12 +32,14 @@ void Attend(const std::function<bool()>& done, int32_t millis) {
     for (;;) {
         while (int32_t id = PollEventQueue()) HandleEvent(id);
         AnswerFinishedChecks();
+        RetryDueSave();
         if (done()) return;
         int64_t left = kAttendMillis;
         if (millis != kUntilDone) {
             left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (left <= 0) return;
         }
+        if (int32_t retry = SaveRetryDueIn(); retry >= 0) left = std::min<int64_t>(left, std::max(retry, 1));
         WaitForChecks(static_cast<int32_t>(std::min<int64_t>(left, kAttendMillis)));
     }
 }
@@ -57,10 +61,15 @@ void CheckStoredPages() {
     CheckLine line;
     for (const Ref<ThreadWatch>& record : ListedRecords()) {
         line.Ask(record->streamURL, [record](const net::PageLines& page) {
-            if (record->IsListed() && !page.ok) record->ReportFailure(page);
+            if (!record->IsListed()) return;
+            if (!page.ok) record->ReportFailure(page);
+            // A page stored before its first count came back gets it now;
+            // every other count waits for the cycle, which asks.
+            else if (record->Length == kNotCounted) record->Length = page.lines;
         });
     }
     Attend([&] { return line.Idle(); }, kUntilDone);
+    SaveListIfChanged();
 }
 
 void RunCycle() {
@@ -74,6 +83,12 @@ void RunCycle() {
 }
 
 void MainBody() {
+    // The list's folder is settled before this point: the claim is on the
+    // list file it holds.
+    if (!ClaimList()) {
+        ShowListOwner();
+        EndProgram();
+    }
     BuildMainWindow();
     LoadList();
     CheckStoredPages();

@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
+#include <tuple>
 #include <vector>
 
 #include "app/Autosave.h"
 #include "app/FetchQueue.h"
+#include "app/ListOwner.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
@@ -50,16 +52,24 @@ void FinishAdd(const String& url, const String& name, const net::PageLines& page
             break;
         }
     }
+    // The focus goes back to the address for the next Add only from where
+    // this one was asked for or from a field it reset: never away from a
+    // field where the next one is being typed.
+    Ref<TGadget> focused = ActiveGadget();
+    bool refocus = IsSource(focused, AddButton);
     if (page.ok) {
         ThreadWatch::Listed(url, name, page.lines);
         // Text typed while the page was fetched stays.
-        if (GetGadgetText(URLField) == url) PutGadgetText(URLField, "URL");
-        if (GetGadgetText(NameField) == name) PutGadgetText(NameField, "name");
+        for (auto [field, text, blank] : {std::tuple{URLField, url, "URL"}, std::tuple{NameField, name, "name"}}) {
+            if (GetGadgetText(field) != text) continue;
+            PutGadgetText(field, blank);
+            refocus = refocus || IsSource(focused, field);
+        }
     } else {
         // The fields keep what was typed, so it can be corrected.
         Notify(String("Could not add ") + name + ": " + FailureText(page) + ".");
     }
-    CommandGadget(URLField);
+    if (refocus) CommandGadget(URLField);
     SaveList();
 }
 
@@ -114,9 +124,18 @@ void BuildMainWindow() {
     CommandGadget(NameField);
     PutGadgetText(URLField, "URL");
     PutGadgetText(NameField, "name");
+    NameListWindow(MainWindow);
 }
 
 bool AddsPending() { return !g_pendingAdds.empty(); }
+
+void StoreForClosing() {
+    // An Add still out cannot finish within the moment closing may take: it
+    // is stored with no count, and the next start counts it (kNotCounted).
+    for (const PendingAdd& pending : g_pendingAdds) ThreadWatch::Listed(pending.url, pending.name, kNotCounted);
+    g_pendingAdds.clear();
+    SaveListIfChanged();
+}
 
 void HandleEvent(int32_t id) {
     Ref<Object> source = PolledEventSource();
@@ -130,6 +149,9 @@ void HandleEvent(int32_t id) {
     } else if (id == EventGadgetSelect) {
         if (IsSource(source, LinkBox)) SelectedIndex = data;
     } else if (id == EventWindowClose) {
+        // Gone from the screen at once; what is left to store takes a moment.
+        HideGadget(MainWindow);
+        StoreForClosing();
         EndProgram();
     }
 }

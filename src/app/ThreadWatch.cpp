@@ -1,5 +1,6 @@
 #include "app/ThreadWatch.h"
 
+#include <chrono>
 #include <vector>
 
 #include "app/Autosave.h"
@@ -16,13 +17,25 @@ Ref<TGadget> LinkBox;
 namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
-const char* const kFile = "autosave.dat";
+const char* const kFile = kListName;
+
+// A save that finds the file held by another program is tried again this
+// often, from the main loop, for this long before it counts as failed.
+constexpr auto kSaveRetryEvery = std::chrono::milliseconds(50);
+constexpr auto kSaveRetryFor = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
 
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
 bool g_fileUnread = false;
 // The last save failed, and the user has been told.
 bool g_saveFailing = false;
+// The list as the file holds it since the last load or save.
+std::string g_savedBytes;
+// A save waits for a file another program holds: since when, and when next.
+bool g_retrying = false;
+Clock::time_point g_busySince, g_retryAt;
 
 }  // namespace
 
@@ -87,6 +100,11 @@ void ThreadWatch::ApplyCheck(const net::PageLines& page) {
         ReportFailure(page);
         return;
     }
+    if (Length == kNotCounted) {
+        // Stored before its first fetch came back: nothing to compare with.
+        Length = page.lines;
+        return;
+    }
     Say(String("Old count: ") + FormatInt(Length));
     Say(String("New Count: ") + FormatInt(page.lines));
     if (page.lines == Length) return;
@@ -108,17 +126,57 @@ void ListStored(const std::vector<StoredPage>& pages) {
     ShowGadget(LinkBox);
 }
 
+std::vector<StoredPage> ListedPages() {
+    std::vector<StoredPage> pages;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
+    }
+    return pages;
+}
+
+void TellKeptCopies(const std::vector<String>& kept) {
+    if (kept.empty()) return;
+    Notify(String("The watch list ") + kFile + " is missing. A partly written copy was found and kept as " +
+           String::Join(kept, ", ") + "; it is not loaded, as pages may be missing from it. The list starts empty.");
+}
+
+// Busy: tried again from the main loop while that stays short; then, as
+// any other failure, it is shown once per run of failures.
+bool Saved(ReplaceResult result, std::string bytes) {
+    Clock::time_point now = Clock::now();
+    if (result == ReplaceResult::Busy) {
+        if (!g_retrying) g_busySince = now;
+        g_retrying = now - g_busySince < kSaveRetryFor;
+        g_retryAt = now + kSaveRetryEvery;
+        if (g_retrying) return false;
+    }
+    g_retrying = false;
+    bool saved = result == ReplaceResult::Replaced;
+    if (saved) g_savedBytes = std::move(bytes);
+    if (!saved && !g_saveFailing) {
+        Notify(String("The watch list could not be saved to ") + kFile +
+               ". Changes made since the last save are lost when the program ends unless a later save works.");
+    }
+    g_saveFailing = !saved;
+    return saved;
+}
+
 }  // namespace
 
 void LoadList() {
     g_fileUnread = false;
     g_saveFailing = false;
+    g_retrying = false;
+    g_savedBytes.clear();
     std::vector<StoredPage> pages;
-    switch (ReadWatchFile(ListFile(kFile), pages)) {
+    std::vector<String> kept;
+    switch (ReadWatchFile(ListFile(kFile), pages, &kept)) {
     case WatchFileState::Read:
         ListStored(pages);
+        g_savedBytes = EncodeWatchList(ListedPages());
         break;
     case WatchFileState::Missing:
+        TellKeptCopies(kept);
         WriteWatchFile(ListFile(kFile), {});
         break;
     case WatchFileState::Unreadable:
@@ -138,15 +196,22 @@ bool SaveList() {
         ListStored(pages);
         Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
     }
-    std::vector<StoredPage> pages;
-    for (Ref<Object> o : *ThreadList) {
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
-    }
-    bool saved = WriteWatchFile(ListFile(kFile), pages);
-    if (!saved && !g_saveFailing) {
-        Notify(String("The watch list could not be saved to ") + kFile +
-               ". Changes made since the last save are lost when the program ends unless a later save works.");
-    }
-    g_saveFailing = !saved;
-    return saved;
+    std::string bytes = EncodeWatchList(ListedPages());
+    ReplaceResult result = ReplaceWholeFile(ListFile(kFile), bytes);
+    return Saved(result, std::move(bytes));
+}
+
+bool SaveListIfChanged() {
+    if (!g_retrying && !g_fileUnread && EncodeWatchList(ListedPages()) == g_savedBytes) return true;
+    return SaveList();
+}
+
+void RetryDueSave() {
+    if (g_retrying && Clock::now() >= g_retryAt) SaveList();
+}
+
+int32_t SaveRetryDueIn() {
+    if (!g_retrying) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_retryAt - Clock::now()).count();
+    return static_cast<int32_t>(std::max<int64_t>(left, 0));
 }

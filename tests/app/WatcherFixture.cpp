@@ -109,6 +109,11 @@ int32_t TextGadget::SetText(const String& t) {
 
 String TextGadget::GetText() { return text; }
 
+int32_t TextGadget::Activate(int32_t command) {
+    if (command == ACT_FOCUS) Cast<FocusDriver>(GuiDriver)->focused = Ref<TGadget>(this);
+    return 1;
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -138,16 +143,15 @@ void WatcherTest::SetUp() {
     savedConsole = ConsoleStream;
     output = CreateBank(0);
     ConsoleStream = TTextStream::Create(NewBankStream(output), TTextStream::UTF8);
-    ThreadList = New<TList>();
-    NextIndex = 0;
-    LinkBox = New<TGadget>();
+    savedGui = GuiDriver;
+    GuiDriver = gui = New<FocusDriver>();
+    StartAgain();
     URLField = New<TextGadget>();
     NameField = New<TextGadget>();
-    AddButton = New<TGadget>();
-    RemoveButton = New<TGadget>();
+    AddButton = New<TextGadget>();
+    RemoveButton = New<TextGadget>();
     SelectedIndex = -1;
-    RemoveFile("autosave.dat");
-    RemoveFile("autosave.dat.new");
+    RemoveListFiles();
     server = std::make_unique<PageServer>(kServerIp);
     ASSERT_TRUE(server->Ok());
     server->Set("/a", Lines(3));
@@ -159,6 +163,7 @@ void WatcherTest::TearDown() {
     Attend([] { return !AddsPending(); }, 10000);
     server.reset();
     SystemDriver = savedDriver;
+    GuiDriver = savedGui;
     ConsoleStream = savedConsole;
     LinkBox = URLField = NameField = AddButton = RemoveButton = nullptr;
     ThreadList = nullptr;
@@ -183,6 +188,17 @@ std::vector<std::string> WatcherTest::Names() {
 void WatcherTest::Deliver(int32_t id, const Ref<TGadget>& source, int32_t data) {
     DispatchEvent(MakeEvent(id, source, data));
     PollOnce();
+}
+
+void WatcherTest::StartAgain() {
+    ThreadList = New<TList>();
+    NextIndex = 0;
+    LinkBox = New<TGadget>();
+}
+
+void WatcherTest::RemoveListFiles() {
+    for (const String& name : ListDirectory(".", 1))
+        if (name.HasPrefix("autosave.dat")) PathKind(name) == PATH_DIRECTORY ? EraseDirectory(name, 1) : RemoveFile(name);
 }
 
 void WatcherTest::AddThroughWindow(const String& url, const String& name) {
