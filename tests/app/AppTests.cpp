@@ -505,6 +505,23 @@ TEST_F(WatcherTest, AReplacementLeftBesideAMissingListIsLoadedOnlyWhenWhole) {
     EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
 }
 
+// A page stored before its count came back (an Add still out when the
+// program ended) is counted by the start-up check, without a question; one
+// that cannot be fetched then stays, without a count, until it can.
+TEST_F(WatcherTest, APageStoredWithoutACountIsCountedAtTheNextStart) {
+    WriteFileBytes("autosave.dat", EncodeWatchList({{Url("/a"), "A", kNotCounted}, {Url("/gone"), "Gone", kNotCounted}}));
+    LoadList();
+    CheckStoredPages();
+    EXPECT_EQ(ReadFileBytes("autosave.dat"),
+              EncodeWatchList({{Url("/a"), "A", 3}, {Url("/gone"), "Gone", kNotCounted}}));
+    EXPECT_EQ(Output()[0], "Failed to connect to Gone.");
+    server->Set("/gone", Lines(2));
+    ThreadWatch::update();
+    EXPECT_TRUE(driver->questions.empty());
+    EXPECT_EQ(Output(), (std::vector<std::string>{"Old count: 3", "New Count: 3"}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), EncodeWatchList({{Url("/a"), "A", 3}, {Url("/gone"), "Gone", 2}}));
+}
+
 // An entry stored without a host is kept, and never fetched from the local
 // machine.
 TEST_F(WatcherTest, AStoredAddressWithoutHostIsKeptAndNotFetched) {
