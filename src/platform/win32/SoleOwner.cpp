@@ -40,6 +40,10 @@ struct WindowSearch {
     HWND found = nullptr;
 };
 
+// Wine tells the window manager of a new foreground window only when the
+// window is shown anew: there, it is minimised and restored first.
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 BOOL CALLBACK FindNamedWindow(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     if (!GetPropW(hwnd, search->property.c_str()) || !IsWindowVisible(hwnd)) return TRUE;
@@ -81,7 +85,9 @@ bool ShowClaimWindow(const std::u16string& path, int32_t millis) {
         Sleep(50);
     }
     if (!search.found) return false;
-    if (IsIconic(search.found)) ShowWindowAsync(search.found, SW_RESTORE);
+    // Asynchronous: an owner that hangs must not hold this start up.
+    if (!IsIconic(search.found) && UnderWine()) ShowWindowAsync(search.found, SW_MINIMIZE);
+    ShowWindowAsync(search.found, SW_RESTORE);
     SetForegroundWindow(search.found);
     return true;
 }
