@@ -7,7 +7,12 @@
 //                                        the watcher does (CountPageLines)
 //   net_bench readlines <url> <repeats>  open the URL as a stream, ReadLine
 //                                        until Eof, close
-// Both print the line count and the best time in milliseconds.
+//   net_bench cycle <url-file> <cycles>  the update cycle's fetches of the
+//                                        stream URLs in the file (one a
+//                                        line), through the program's fetch
+//                                        queue, `cycles` times over
+// count and readlines print the line count and the best time in
+// milliseconds; cycle prints "ok=N lines=L ms=T" per cycle.
 //
 // bench/net-bench.sh runs them, natively and under Wine, against curl.
 #include <chrono>
@@ -18,6 +23,10 @@
 #include <string>
 #include <thread>
 
+#include <fstream>
+#include <vector>
+
+#include "app/FetchQueue.h"
 #include "net/HttpStream.h"
 #include "net/PageFetch.h"
 #include "platform/Socket.h"
@@ -153,12 +162,42 @@ int ReadLines(const char* url, int repeats) {
     });
 }
 
+int Cycles(const char* file, int cycles) {
+    InitHttpStream();
+    std::vector<std::string> urls;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) urls.push_back(line);
+    FetchQueue queue;
+    queue.StartWorkers();
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        auto t0 = std::chrono::steady_clock::now();
+        for (const std::string& url : urls) queue.Submit(url);
+        size_t done = 0, ok = 0;
+        int64_t lines = 0;
+        while (done < urls.size()) {
+            queue.WaitForFinished(20);
+            for (const FetchQueue::Finished& f : queue.TakeFinished()) {
+                ++done;
+                ok += f.page.ok;
+                lines += f.page.lines;
+                if (!f.page.ok) std::fprintf(stderr, "cycle: %s\n", f.page.failure.c_str());
+            }
+        }
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("ok=%zu lines=%lld ms=%.1f\n", ok, static_cast<long long>(lines), ms);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "serve") == 0) return Serve(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "count") == 0) return Count(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "readlines") == 0) return ReadLines(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count|readlines <url> <repeats>\n");
+    if (argc == 4 && std::strcmp(argv[1], "cycle") == 0) return Cycles(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: net_bench serve <ip> <port> | net_bench count|readlines <url> <repeats> | net_bench cycle <url-file> <cycles>\n");
     return 2;
 }

@@ -5,14 +5,14 @@
 #   tools/fuzz.sh <name> <seconds> [extra libFuzzer flags...]
 #   tools/fuzz.sh --list
 #
-# Names: line_reader, text_decoders, paths, http_response, location. Builds into build/fuzz/, keeps
+# Names: line_reader, text_decoders, paths, http_response, http_gzip, location. Builds into build/fuzz/, keeps
 # the corpus in build/fuzz/corpus-<name>/ and prints libFuzzer's summary;
 # the exit status is non-zero when the fuzzer found a crash.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
-harnesses=(line_reader text_decoders paths http_response location)
+harnesses=(line_reader text_decoders paths http_response http_gzip location)
 
 if [[ ${1-} == --list ]]; then printf '%s\n' "${harnesses[@]}"; exit 0; fi
 name=${1:?usage: tools/fuzz.sh <name> <seconds>}
@@ -38,7 +38,7 @@ for src in "$root"/src/runtime/*.cpp "$root"/src/platform/*.cpp "$root"/src/plat
   fi
   objs+=("$obj")
 done
-"$cxx" "${flags[@]}" "$root/fuzz/fuzz_$name.cpp" "${objs[@]}" -lssl -lcrypto -lpthread -o "$out/fuzz_$name"
+"$cxx" "${flags[@]}" "$root/fuzz/fuzz_$name.cpp" "${objs[@]}" -lssl -lcrypto -lz -lpthread -o "$out/fuzz_$name"
 
 cd "$out"
 exec "./fuzz_$name" -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \

@@ -24,6 +24,16 @@ Port 0 picks a free port; `server.port` holds the real one after start().
     handshake="stall"     read the client's first bytes, then say nothing
                           until the client gives up
 
+Like a real site, a server can also compress and validate (both off by
+default), be slow, and count the bytes that cross the wire:
+
+    LoopbackHttpServer(addr, gzip=True)       gzip when Accept-Encoding asks
+    LoopbackHttpServer(addr, validators=True) ETag and Last-Modified on every
+                                              page; 304 when a request names them
+    LoopbackHttpServer(addr, delay=0.3)       every answer after 300 ms
+    server.take_visits()                      (path, bytes received + sent) of
+                                              each request since the last call
+
 How a response ends is chosen per page (a plain server knows only "reset";
 it closes every other page with FIN after the body):
 
@@ -39,12 +49,15 @@ From the shell (prints "port N" once it listens, serves until killed):
         --tls cert.pem key.pem --lines /10m=250000
 """
 import argparse
+import gzip
+import hashlib
 import socket
 import socketserver
 import ssl
 import struct
 import sys
 import threading
+import time
 import warnings
 
 MAX_HEAD = 64 * 1024  # a request head larger than this is refused
@@ -63,13 +76,17 @@ def lines_body(count, width=40, seed=""):
 class _Plain:
     """The connection itself; the same face as _Tls."""
 
-    def __init__(self, sock):
+    def __init__(self, sock, count=None):
         self.sock = sock
+        self.count = count or (lambda n: None)
 
     def recv(self, count):
-        return self.sock.recv(count)
+        data = self.sock.recv(count)
+        self.count(len(data))
+        return data
 
     def sendall(self, data):
+        self.count(len(data))
         self.sock.sendall(data)
 
 
@@ -147,13 +164,23 @@ class _Handler(socketserver.BaseRequestHandler):
                 if server.handshake == "stall":
                     sock.recv(4096)  # until the client closes or the time-out
                 return
-            conn = _Plain(sock)
+            self.path, self.bytes = "", 0
+            conn = _Plain(sock, self._count)
+            if server.delay:
+                time.sleep(server.delay)
             if server.context:
                 conn = _Tls(sock, server.context)
                 conn.handshake()
             self._answer(conn, server)
         except (OSError, ssl.SSLError, ConnectionError):
             return
+        finally:
+            if hasattr(self, "path"):
+                with server.lock:
+                    server.visits.append((self.path, self.bytes))
+
+    def _count(self, n):
+        self.bytes += n
 
     def _answer(self, conn, server):
         head = b""
@@ -166,21 +193,34 @@ class _Handler(socketserver.BaseRequestHandler):
                 return
         lines = head.decode("latin-1").splitlines()
         request = lines[0] if lines else ""
-        host = ""
+        headers = {}
         for line in lines[1:]:
-            if line.lower().startswith("host:"):
-                host = line[5:].strip()
+            name, _, value = line.partition(":")
+            headers[name.strip().lower()] = value.strip()
+        host = headers.get("host", "")
         parts = request.split()
         path = parts[1] if len(parts) >= 2 else ""
+        self.path = path
         with server.lock:
             server.requests.append((request, host))
             body, ending = server.pages.get(path, (None, "notify"))
+        extra = ""
         if body is None:
             status, body = "404 Not Found", b"not found\n"
         else:
             status = "200 OK"
-        response = (f"HTTP/1.0 {status}\r\nContent-Type: text/plain\r\n"
-                    f"Content-Length: {len(body)}\r\nConnection: close\r\n\r\n").encode("ascii") + body
+            if server.validators:
+                tag, modified = server.validators_of(body)
+                extra = f"ETag: {tag}\r\nLast-Modified: {modified}\r\n"
+                if headers.get("if-none-match") == tag or (
+                        "if-none-match" not in headers and headers.get("if-modified-since") == modified):
+                    status, body = "304 Not Modified", b""
+            if server.gzip and body and "gzip" in headers.get("accept-encoding", ""):
+                body = server.gzipped(body)
+                extra += "Content-Encoding: gzip\r\n"
+        length = "" if status.startswith("304") else f"Content-Length: {len(body)}\r\n"
+        response = (f"HTTP/1.0 {status}\r\nContent-Type: text/plain\r\n{extra}"
+                    f"{length}Connection: close\r\n\r\n").encode("ascii") + body
         sock = self.request
         if ending == "reset":
             conn.sendall(response[:len(response) - len(body) // 2])
@@ -224,7 +264,8 @@ def _tls_context(cert, key, tls_max):
 
 
 class LoopbackHttpServer:
-    def __init__(self, address, port=80, tls=None, tls_max=None, handshake=None):
+    def __init__(self, address, port=80, tls=None, tls_max=None, handshake=None, gzip=False,
+                 validators=False, delay=0.0):
         if not address.startswith("127."):
             raise ValueError("loopback addresses only")
         if handshake not in (None, "close", "stall"):
@@ -233,6 +274,11 @@ class LoopbackHttpServer:
         self.port = port
         self.context = _tls_context(*tls, tls_max) if tls else None
         self.handshake = handshake
+        self.gzip = gzip
+        self.validators = validators
+        self.delay = delay
+        self.visits = []
+        self._gzipped = {}
         self.pages = {}
         self.requests = []
         self.lock = threading.Lock()
@@ -244,6 +290,26 @@ class LoopbackHttpServer:
             raise ValueError(f"unknown ending {ending!r}")
         with self.lock:
             self.pages[path] = (body, ending)
+
+    def take_visits(self):
+        """(path, bytes received and sent) of each request since the last call."""
+        with self.lock:
+            seen, self.visits = self.visits, []
+        return seen
+
+    def gzipped(self, body):
+        """The body gzipped once, as a site keeps its compressed pages."""
+        with self.lock:
+            if body not in self._gzipped:
+                self._gzipped[body] = gzip.compress(body, 6, mtime=0)
+            return self._gzipped[body]
+
+    @staticmethod
+    def validators_of(body):
+        """The ETag and Last-Modified of a body: they change with it."""
+        digest = hashlib.sha1(body).digest()
+        stamp = 1600000000 + int.from_bytes(digest[:3], "big")
+        return f'"{digest.hex()[:16]}"', time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(stamp))
 
     def take_requests(self):
         """The requests seen since the last call, as (request line, host)."""

@@ -16,6 +16,8 @@ packages=(
   # Wine's Schannel runs on GnuTLS, which wine64 only recommends.
   libssl-dev openssl ca-certificates python3-cryptography
   libgnutls30
+  # Compressed pages: zlib, natively and linked statically into the .exe.
+  zlib1g-dev libz-mingw-w64-dev
   util-linux procps
 )
 

@@ -1,5 +1,6 @@
 #include "app/FetchQueue.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "runtime/Program.h"
@@ -29,9 +30,10 @@ uint64_t FetchQueue::Submit(std::string streamUrl8) {
         _finishedReady.notify_all();
         return ticket;
     }
-    _jobs.emplace_back(ticket, std::move(streamUrl8));
+    std::string host = net::PageHost(streamUrl8);
+    _jobs.push_back({ticket, std::move(streamUrl8), std::move(host)});
     if (static_cast<int32_t>(_jobs.size()) > _idle && _running < kParallelFetches) AddWorker();
-    else _jobReady.notify_one();
+    else _jobReady.notify_all();  // only some of the idle may take it
     return ticket;
 }
 
@@ -45,22 +47,33 @@ void FetchQueue::WaitForFinished(int32_t millis) {
     _finishedReady.wait_for(lock, std::chrono::milliseconds(millis), [this] { return !_finished.empty(); });
 }
 
+std::deque<FetchQueue::Job>::iterator FetchQueue::NextJob() {
+    return std::find_if(_jobs.begin(), _jobs.end(), [this](const Job& job) {
+        auto out = _perHost.find(job.host);
+        return job.host.empty() || out == _perHost.end() || out->second < kFetchesPerHost;
+    });
+}
+
 void FetchQueue::Work() {
     std::unique_lock<std::mutex> lock(_mutex);
     for (;;) {
         ++_idle;
-        _jobReady.wait(lock, [this] { return _stopping || !_jobs.empty(); });
+        _jobReady.wait(lock, [this] { return _stopping || NextJob() != _jobs.end(); });
         --_idle;
         if (_stopping) break;
-        auto [ticket, url] = std::move(_jobs.front());
-        _jobs.pop_front();
+        auto next = NextJob();
+        Job job = std::move(*next);
+        _jobs.erase(next);
         ++_fetching;
+        ++_perHost[job.host];
         lock.unlock();
-        net::PageLines page = net::CountPageLines(url);
+        net::PageLines page = net::CountPageLines(job.url);
         lock.lock();
         --_fetching;
-        _finished.push_back({ticket, std::move(page)});
+        if (--_perHost[job.host] == 0) _perHost.erase(job.host);
+        _finished.push_back({job.ticket, std::move(page)});
         _finishedReady.notify_all();
+        _jobReady.notify_all();  // a page of this host may start now
     }
     --_running;
     _workerEnded.notify_all();

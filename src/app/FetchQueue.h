@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,8 +21,10 @@
 
 class FetchQueue {
 public:
-    // Pages fetched at the same time at most.
+    // Pages fetched at the same time at most, and of one host at most: a
+    // worker takes the first queued page whose host has fewer fetches out.
     static constexpr int32_t kParallelFetches = 8;
+    static constexpr int32_t kFetchesPerHost = net::kFetchesPerHost;
 
     struct Finished {
         uint64_t ticket = 0;
@@ -46,12 +49,19 @@ public:
     void Stop(int32_t millis);
 
 private:
+    struct Job {
+        uint64_t ticket;
+        std::string url, host;
+    };
     void Work();
     void AddWorker();
+    // The first job that may start now; _jobs.end() when none.
+    std::deque<Job>::iterator NextJob();
 
     std::mutex _mutex;
     std::condition_variable _jobReady, _finishedReady, _workerEnded;
-    std::deque<std::pair<uint64_t, std::string>> _jobs;
+    std::deque<Job> _jobs;
+    std::map<std::string, int32_t> _perHost;  // fetches out, by host
     std::vector<Finished> _finished;
     std::vector<std::thread> _workers;
     int32_t _idle = 0;      // workers waiting for a job

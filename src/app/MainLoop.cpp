@@ -51,8 +51,15 @@ void PollOnce() {
 
 void ThreadWatch::update() {
     CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords())
+    String why;
+    for (const Ref<ThreadWatch>& record : ListedRecords()) {
+        // A server that asked for a pause is left alone until it is over.
+        if (record->Waiting(why)) {
+            Say(String("Not checking ") + record->name + " yet: " + why + ".");
+            continue;
+        }
         line.Ask(record->streamURL, [record](const net::PageLines& page) { record->ApplyCheck(page); });
+    }
     Attend([&] { return line.Idle(); }, kUntilDone);
     SaveList();
 }
@@ -62,10 +69,14 @@ void CheckStoredPages() {
     for (const Ref<ThreadWatch>& record : ListedRecords()) {
         line.Ask(record->streamURL, [record](const net::PageLines& page) {
             if (!record->IsListed()) return;
-            if (!page.ok) record->ReportFailure(page);
-            // A page stored before its first count came back gets it now;
-            // every other count waits for the cycle, which asks.
-            else if (record->Length == kNotCounted) record->Length = page.lines;
+            if (!page.ok) {
+                record->NoteWait(page);
+                record->ReportFailure(page);
+            } else if (record->Length == kNotCounted) {
+                // A page stored before its first count came back gets it
+                // now; every other count waits for the cycle, which asks.
+                record->Length = page.lines;
+            }
         });
     }
     Attend([&] { return line.Idle(); }, kUntilDone);

@@ -93,8 +93,20 @@ void ThreadWatch::ReportFailure(const net::PageLines& page) {
     Say(String("Reason: ") + FailureText(page) + ".");
 }
 
+bool ThreadWatch::Waiting(String& why) const {
+    if (std::chrono::steady_clock::now() >= _notBefore) return false;
+    why = _waitReason;
+    return true;
+}
+
+void ThreadWatch::NoteWait(const net::PageLines& page) {
+    _notBefore = std::chrono::steady_clock::now() + std::chrono::seconds(page.waitSeconds);
+    _waitReason = FailureText(page);
+}
+
 void ThreadWatch::ApplyCheck(const net::PageLines& page) {
     if (!_listed) return;
+    NoteWait(page);
     if (!page.ok) {
         // A failed fetch is not a page: the stored count stays.
         ReportFailure(page);

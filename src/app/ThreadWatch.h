@@ -3,6 +3,7 @@
 // autosave file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "gui/Gadget.h"
@@ -39,6 +40,11 @@ public:
     void ReportFailure(const net::PageLines& page);
     // True from listing until remove().
     bool IsListed() const { return _listed; }
+    // True while the server's last answer asked not to be asked again yet
+    // (429 or 503 with Retry-After); `why` then says until when and why.
+    bool Waiting(String& why) const;
+    // Keeps the wait a check's answer asked for (none for most answers).
+    void NoteWait(const net::PageLines& page);
 
     String URL;
     String streamURL;
@@ -49,6 +55,8 @@ public:
 
 private:
     bool _listed = false;
+    std::chrono::steady_clock::time_point _notBefore{};
+    String _waitReason;
 };
 
 // Every record, in order of creation.

@@ -1,5 +1,6 @@
 #include "net/HttpFetch.h"
 
+#include <ctime>
 #include <set>
 
 #include "runtime/Version.h"
@@ -15,9 +16,29 @@ bool IsRedirect(int32_t status) {
 // Answers that never carry a body, whatever their head says.
 bool HasNoBody(int32_t status) { return status == 204 || status == 205 || status == 304; }
 
-std::string Request(const http::Target& target) {
-    return "GET " + target.path + " HTTP/1.1\r\nHost: " + target.Authority() + "\r\nUser-Agent: " + UserAgent() +
-           "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+int64_t UnixNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// "45 s", "5 min", "2 h 5 min": a wait for a message.
+std::string WaitText(int64_t seconds) {
+    if (seconds < 120) return std::to_string(seconds) + " s";
+    int64_t minutes = (seconds + 59) / 60;
+    if (minutes < 60) return std::to_string(minutes) + " min";
+    return std::to_string(minutes / 60) + " h" + (minutes % 60 ? " " + std::to_string(minutes % 60) + " min" : "");
+}
+
+// The local clock time `seconds` from now ("14:05:30").
+std::string ClockTextIn(int64_t seconds) {
+    std::time_t when = static_cast<std::time_t>(UnixNow() + seconds);
+    std::tm local{};
+#if defined(_WIN32)
+    if (localtime_s(&local, &when) != 0) return "later";
+#else
+    if (!localtime_r(&when, &local)) return "later";
+#endif
+    char text[16];
+    return std::strftime(text, sizeof text, "%H:%M:%S", &local) ? text : "later";
 }
 
 }  // namespace
@@ -35,10 +56,21 @@ bool HttpFetch::Fail(const std::string& why) {
     return false;
 }
 
+std::string HttpFetch::Request(const http::Target& target) {
+    std::string request = "GET " + target.path + " HTTP/1.1\r\nHost: " + target.Authority() +
+                          "\r\nUser-Agent: " + UserAgent() + "\r\nAccept: */*\r\nAccept-Encoding: gzip, deflate\r\n";
+    _asked = _conditional && RecallPage(target.Text(), _recalled);
+    if (_asked && !_recalled.etag.empty()) request += "If-None-Match: " + _recalled.etag + "\r\n";
+    if (_asked && !_recalled.lastModified.empty()) request += "If-Modified-Since: " + _recalled.lastModified + "\r\n";
+    return request + "Connection: close\r\n\r\n";
+}
+
 bool HttpFetch::Exchange(const http::Target& target) {
-    _chunked.reset();
+    _body.reset();
+    _connection.reset();  // one connection at a time, the old one gone first
     _connection = std::make_unique<Connection>(_limits, _deadline);
     if (!_connection->Open(target) || !_connection->Send(Request(target))) return Fail(_connection->Failure());
+    std::string answer = "the answer of " + target.host;
     switch (http::ReadHead(_connection->In(), *_connection, _head)) {
         case http::HeadResult::Ok:
             return true;
@@ -47,11 +79,14 @@ bool HttpFetch::Exchange(const http::Target& target) {
         case http::HeadResult::Ended:
             return Fail(target.host + " closed the connection without an answer");
         case http::HeadResult::TooLarge:
-            return Fail("the answer of " + target.host + " has a head larger than 64 KB");
+            return Fail(answer + " has a head larger than 64 KB");
+        case http::HeadResult::TooManyInterim:
+            return Fail(answer + " has more than " + std::to_string(http::kMaxInterimHeads) +
+                        " interim (1xx) answers before its final one");
         case http::HeadResult::Malformed:
             break;
     }
-    return Fail("the answer of " + target.host + " is not valid HTTP");
+    return Fail(answer + " is not valid HTTP");
 }
 
 bool HttpFetch::Open(const std::string& proto, const std::string& path) {
@@ -70,50 +105,71 @@ bool HttpFetch::Open(const std::string& proto, const std::string& path) {
         if (hops == kMaxRedirects) return Fail("the server redirected more than " + std::to_string(kMaxRedirects) + " times");
         _target = next;
     }
-    if (_head.status < 200 || _head.status > 299) return Fail("the server answered " + http::StatusText(_head));
+    _notModified = _head.status == 304 && _asked;
+    if (!_notModified && (_head.status < 200 || _head.status > 299)) return FailStatus();
     if (HasNoBody(_head.status)) {
         _head.contentLength = 0;
         _head.chunked = false;
+        _head.contentEncoding.clear();
     }
-    if (_head.chunked) _chunked = std::make_unique<http::ChunkedBody>(_connection->In(), *_connection);
-    return true;
+    return StartBody();
+}
+
+bool HttpFetch::FailStatus() {
+    std::string answered = "the server answered " + http::StatusText(_head);
+    int64_t wait = _head.status == 429 || _head.status == 503 ? http::RetryAfterSeconds(_head, UnixNow()) : -1;
+    if (wait <= 0) return Fail(answered);
+    _retryAfter = std::min(wait, kMaxRetryAfterSeconds);
+    return Fail(answered + " and asks to wait until " + ClockTextIn(_retryAfter) + " (" + WaitText(_retryAfter) + ")");
+}
+
+bool HttpFetch::StartBody() {
+    _body = std::make_unique<http::Body>();
+    std::string unknown;
+    if (_body->Start(_head, _connection->In(), *_connection, unknown)) return true;
+    return Fail("the answer of " + _target.host + " is compressed as \"" + unknown + "\", which cannot be read here");
 }
 
 void HttpFetch::Close() {
     _ended = true;
+    _body.reset();
     _connection.reset();
 }
 
 int32_t HttpFetch::Fill(uint8_t* buf, int32_t count) {
-    if (_ended || !_connection) return _failure.empty() ? 0 : -1;
-    int32_t n = _chunked ? _chunked->Fill(buf, count) : FillPlain(buf, count);
+    if (_ended || !_body) return _failure.empty() ? 0 : -1;
+    int32_t n = _body->Fill(buf, count);
     if (n < 0) {
         Fail(BodyFailure());
         return -1;
     }
     if (n == 0) {
         _ended = true;
+        _body.reset();
         _connection.reset();  // the whole body is here: let the server go
     }
-    _received += n;
-    return n;
-}
-
-int32_t HttpFetch::FillPlain(uint8_t* buf, int32_t count) {
-    int64_t left = _head.contentLength < 0 ? count : _head.contentLength - _received;
-    if (left == 0) return 0;
-    int32_t n = _connection->In().Read(*_connection, buf, static_cast<int32_t>(std::min<int64_t>(count, left)));
-    // Without a length the close ends the body; with one it comes too early.
-    if (n == 0 && (_connection->In().SourceFailed() || _head.contentLength >= 0)) return -1;
     return n;
 }
 
 std::string HttpFetch::BodyFailure() const {
     if (!_connection->Failure().empty()) return _connection->Failure();
-    if (_chunked && _chunked->Malformed()) return "the answer of " + _target.host + " has a bad chunked body";
     std::string cut = "the connection broke off before the whole page had arrived";
-    if (_head.contentLength >= 0 && !_chunked)
-        cut += " (" + std::to_string(_received) + " of " + std::to_string(_head.contentLength) + " bytes)";
+    std::string answer = "the answer of " + _target.host;
+    switch (_body->Failure()) {
+        case http::Body::Fault::BadChunk:
+            return answer + " has a bad chunked body";
+        case http::Body::Fault::Invalid:
+            return answer + " has compressed data that is not valid (" + _head.contentEncoding + ")";
+        case http::Body::Fault::CompressedCut:
+            return cut + " (its compressed data ends early)";
+        case http::Body::Fault::TooLarge:
+            return "the page of " + _target.host + " inflates to more than " +
+                   std::to_string(http::kMaxInflatedBytes >> 20) + " MB";
+        default:
+            break;
+    }
+    if (_head.contentLength >= 0 && !_head.chunked)
+        cut += " (" + std::to_string(_body->Received()) + " of " + std::to_string(_head.contentLength) + " bytes)";
     return cut;
 }
 

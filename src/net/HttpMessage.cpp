@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -232,9 +233,17 @@ bool ParseLength(const std::string& value, int64_t& length) {
     return true;
 }
 
+// Validators go back to the server in a request head: one with a control
+// byte in it is not kept.
+std::string Printable(const std::string& value) {
+    for (unsigned char c : value)
+        if (c < 0x20 || c == 0x7F) return "";
+    return value;
+}
+
 bool ApplyHeader(const std::string& line, Head& head, bool& transferEncoding) {
     size_t colon = line.find(':');
-    if (colon == std::string::npos || colon == 0) return !line.empty() && IsBlank(line[0]);  // folded lines pass
+    if (colon == std::string::npos || colon == 0) return false;
     std::string name = Lowered(Trimmed(line.substr(0, colon)));
     std::string value = Trimmed(line.substr(colon + 1));
     if (name == "content-length") return ParseLength(value, head.contentLength);
@@ -242,10 +251,45 @@ bool ApplyHeader(const std::string& line, Head& head, bool& transferEncoding) {
         transferEncoding = true;
         size_t comma = value.rfind(',');
         head.chunked = EqualNoCase(Trimmed(value.substr(comma == std::string::npos ? 0 : comma + 1)), "chunked");
+    } else if (name == "content-encoding") {
+        head.contentEncoding += (head.contentEncoding.empty() || value.empty() ? "" : ", ") + value;
     } else if (name == "location") {
         head.location = value;
+    } else if (name == "etag") {
+        head.etag = Printable(value);
+    } else if (name == "last-modified") {
+        head.lastModified = Printable(value);
+    } else if (name == "retry-after") {
+        head.retryAfter = value;
+    } else if (name == "date") {
+        head.date = value;
     }
     return true;
+}
+
+// The header lines of one head, unfolded: a line that starts with a blank
+// continues the one before it.
+HeadResult ReadHeaders(const std::function<HeadResult(std::string&)>& next, Head& head) {
+    bool transferEncoding = false;
+    std::string header, line;
+    for (;;) {
+        HeadResult r = next(line);
+        if (r != HeadResult::Ok) return r == HeadResult::Ended ? HeadResult::Malformed : r;
+        if (!line.empty() && IsBlank(line[0])) {
+            std::string more = Trimmed(line);
+            if (more.empty()) continue;  // folds nothing into anything
+            if (header.empty()) return HeadResult::Malformed;
+            header += " " + more;
+            continue;
+        }
+        if (!header.empty() && !ApplyHeader(header, head, transferEncoding)) return HeadResult::Malformed;
+        header = line;
+        if (line.empty()) break;
+    }
+    // With a transfer coding the length says nothing; without chunked as
+    // the last coding the body runs to the close.
+    if (transferEncoding) head.contentLength = -1;
+    return HeadResult::Ok;
 }
 
 }  // namespace
@@ -269,19 +313,74 @@ HeadResult ReadHead(ReadAhead& in, ByteSource& source, Head& head) {
         if (r == HeadResult::Ok && line.empty()) r = next(line);
         if (r != HeadResult::Ok) return r;
         if (!ParseStatusLine(line, head)) return HeadResult::Malformed;
-        bool transferEncoding = false;
-        for (;;) {
-            if ((r = next(line)) != HeadResult::Ok) return r == HeadResult::Ended ? HeadResult::Malformed : r;
-            if (line.empty()) break;
-            if (!ApplyHeader(line, head, transferEncoding)) return HeadResult::Malformed;
-        }
-        // With a transfer coding the length says nothing; without chunked
-        // as the last coding the body runs to the close.
-        if (transferEncoding) head.contentLength = -1;
+        if ((r = ReadHeaders(next, head)) != HeadResult::Ok) return r;
         if (head.status == 101) return HeadResult::Malformed;  // nobody asked to switch
         if (head.status >= 200) return HeadResult::Ok;
     }
-    return HeadResult::TooLarge;
+    return HeadResult::TooManyInterim;
+}
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && text.size() <= 18 && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
+int32_t MonthNumber(const std::string& name) {
+    static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                          "jul", "aug", "sep", "oct", "nov", "dec"};
+    for (int32_t i = 0; i < 12; ++i)
+        if (Lowered(name) == kMonths[i]) return i + 1;
+    return 0;
+}
+
+}  // namespace
+
+bool ParseHttpDate(const std::string& text, int64_t& unixSeconds) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text + " ") {
+        if (c == ' ' || c == ',' || c == '-' || c == '\t') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (words.size() < 5) return false;
+    // The fixed and the old form put the day before the month.
+    bool dayFirst = AllDigits(words[1]);
+    std::string day = words[dayFirst ? 1 : 2], month = words[dayFirst ? 2 : 1];
+    std::string year = words[dayFirst ? 3 : 4], clock = words[dayFirst ? 4 : 3];
+    int32_t m = MonthNumber(month);
+    if (!m || !AllDigits(day) || !AllDigits(year) || clock.size() != 8 || clock[2] != ':' || clock[5] != ':')
+        return false;
+    std::string hh = clock.substr(0, 2), mm = clock.substr(3, 2), ss = clock.substr(6, 2);
+    if (!AllDigits(hh) || !AllDigits(mm) || !AllDigits(ss)) return false;
+    int64_t y = std::stoll(year), d = std::stoll(day);
+    if (year.size() == 2) y += y < 70 ? 2000 : 1900;
+    if (d < 1 || d > 31 || y < 1900 || y > 9999 || std::stoi(hh) > 23 || std::stoi(mm) > 59 || std::stoi(ss) > 60)
+        return false;
+    unixSeconds = DaysFromCivil(y, m, d) * 86400 + std::stoi(hh) * 3600 + std::stoi(mm) * 60 + std::stoi(ss);
+    return true;
+}
+
+int64_t RetryAfterSeconds(const Head& head, int64_t nowUnix) {
+    std::string value = Trimmed(head.retryAfter);
+    if (AllDigits(value)) return std::stoll(value);
+    int64_t until = 0, date = 0;
+    if (!ParseHttpDate(value, until)) return -1;
+    if (ParseHttpDate(head.date, date)) nowUnix = date;
+    return std::max<int64_t>(0, until - nowUnix);
 }
 
 std::string StatusText(const Head& head) {

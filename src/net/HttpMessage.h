@@ -50,14 +50,34 @@ struct Head {
     int64_t contentLength = -1;
     bool chunked = false;
     std::string location;
+    // The values as sent ("" when absent); repeated Content-Encoding
+    // headers are joined with ", ".
+    std::string contentEncoding;
+    std::string etag;
+    std::string lastModified;
+    std::string retryAfter;
+    std::string date;
 };
 
-enum class HeadResult { Ok, Ended, TooLarge, Malformed, SourceFailed };
+enum class HeadResult { Ok, Ended, TooLarge, TooManyInterim, Malformed, SourceFailed };
 
-// Reads one final response head (interim 1xx heads are read past) from the
-// buffer of a connection. Header lines end as every line does (LF, CR
-// dropped); at most kMaxHeadBytes in all.
+// Reads one final response head (at most kMaxInterimHeads interim 1xx
+// heads are read past) from the buffer of a connection. Header lines end
+// as every line does (LF, CR dropped); at most kMaxHeadBytes in all. A line
+// that starts with a blank continues the header before it (a head that
+// starts with one is refused), so it can never pass for a header of its own.
 HeadResult ReadHead(ReadAhead& in, ByteSource& source, Head& head);
+
+// An HTTP date (the fixed form "Sun, 06 Nov 1994 08:49:37 GMT", and the
+// old "Sunday, 06-Nov-94 08:49:37 GMT" and "Sun Nov  6 08:49:37 1994") to
+// seconds since 1970 (UTC). False when it is none of them.
+bool ParseHttpDate(const std::string& text, int64_t& unixSeconds);
+
+// How long a Retry-After header asks to wait, in seconds from `nowUnix`
+// (seconds, or a date, read against the answer's own Date when it has one
+// so a skewed clock on either side does not matter); -1 when the head has
+// none that can be read. Never negative otherwise.
+int64_t RetryAfterSeconds(const Head& head, int64_t nowUnix);
 
 // "404 Not Found": the status and its reason, cleaned for a message.
 std::string StatusText(const Head& head);
@@ -70,6 +90,7 @@ public:
     ChunkedBody(ReadAhead& in, ByteSource& source) : _in(in), _source(source) {}
     int32_t Fill(uint8_t* buf, int32_t count) override;
     bool Malformed() const { return _malformed; }
+    bool Failed() const { return _failed; }
 
 private:
     // Reads the next chunk-size line (and, after the last chunk, the

@@ -1,9 +1,7 @@
 #include "net/HttpStream.h"
 
-#include <limits>
 
 #include "net/SocketStream.h"
-#include "runtime/Errors.h"
 #include "runtime/Program.h"
 
 namespace {
@@ -28,8 +26,7 @@ int32_t THTTPStream::Read(void* buf, int32_t count) { return _fetch ? _body.Read
 String THTTPStream::ReadLine() {
     if (!_fetch) return String();
     _line.clear();
-    if (_body.ReadLine(*_fetch, _line, static_cast<size_t>(std::numeric_limits<int32_t>::max())) < 0)
-        RaiseRuntimeError("Line too long for a string");
+    _body.ReadStreamLine(*_fetch, _line);
     return Text8(_line);
 }
 

@@ -19,6 +19,8 @@ public:
     int32_t Eof() override;
     int32_t Close() override;
     int32_t Read(void* buf, int32_t count) override;
+    // A line longer than 4 MiB comes back as its first 4 MiB; the rest of
+    // it is read past (ReadAhead::ReadStreamLine).
     String ReadLine() override;
     int32_t SkipLine() override;
 

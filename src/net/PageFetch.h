@@ -20,14 +20,26 @@ struct PageLines {
     // NAME: " (e.g. "the server answered 404 Not Found"); 8-bit text, one
     // byte per character. Empty when ok.
     std::string failure;
+    // > 0 when the server asked (429 or 503 with Retry-After) not to be
+    // asked again for this many seconds; at most 6 hours. The failure
+    // says until when and why.
+    int32_t waitSeconds = 0;
 };
 
 // Fetches a stream URL ("http::host[:port][/path]" or "https::..."; 8-bit
 // text, one byte per code unit; the protocol is case-insensitive) with
-// redirects followed, and counts the lines of the page. Never raises; every
-// failure (look-up, refusal, time-out, deadline, TLS, status other than
-// 2xx, a body cut short) comes back as ok == false with a reason.
+// redirects followed, and counts the lines of the page, decompressed. Never
+// raises; every failure (look-up, refusal, time-out, deadline, TLS, status
+// other than 2xx, a body cut short, bad compressed data) comes back as
+// ok == false with a reason. The request is conditional when the page's
+// validators are remembered (PageMemory.h): a 304 answer gives the line
+// count remembered with them.
 PageLines CountPageLines(const std::string& streamUrl);
 PageLines CountPageLines(const std::string& streamUrl, const FetchLimits& limits);
+
+// The host a stream URL's page is fetched from, lower-cased; "" when the
+// URL names none. Fetches of one host are kept to kFetchesPerHost at once.
+std::string PageHost(const std::string& streamUrl);
+constexpr int32_t kFetchesPerHost = 2;
 
 }  // namespace net

@@ -1,9 +1,7 @@
 #include "net/SocketStream.h"
 
-#include <limits>
 #include <string>
 
-#include "runtime/Errors.h"
 #include "platform/Socket.h"
 #include "runtime/Program.h"
 
@@ -74,8 +72,7 @@ int32_t TSocketStream::Write(const void* buf, int32_t count) {
 String TSocketStream::ReadLine() {
     if (_socket.IsNull()) return String();
     _line.clear();
-    if (_in.ReadLine(*this, _line, static_cast<size_t>(std::numeric_limits<int32_t>::max())) < 0)
-        RaiseRuntimeError("Line too long for a string");
+    _in.ReadStreamLine(*this, _line);
     return String::FromBytes8(_line.data(), static_cast<int32_t>(_line.size()));
 }
 

@@ -37,6 +37,8 @@ public:
     int32_t Read(void* buf, int32_t count) override;
     // One send of the operating system; 0 on error and after Close.
     int32_t Write(const void* buf, int32_t count) override;
+    // A line longer than 4 MiB comes back as its first 4 MiB; the rest of
+    // it is read past (ReadAhead::ReadStreamLine).
     String ReadLine() override;
     int32_t SkipLine() override;
 

@@ -113,6 +113,7 @@ int32_t ReadAhead::ReadLine(ByteSource& source, std::string& line, size_t limit,
         size_t piece = static_cast<size_t>(stop - p);
         // Checked before copying, so a hostile line costs at most `limit`.
         if (piece > limit - taken) {
+            lines::AppendWithoutCR(line, p, p + (limit - taken));
             _head += static_cast<int32_t>(limit - taken);
             taken = limit;
             return done(-1);
@@ -127,6 +128,13 @@ int32_t ReadAhead::ReadLine(ByteSource& source, std::string& line, size_t limit,
         _head = _tail;
         if (!Refill(source)) return done(1);
     }
+}
+
+int32_t ReadAhead::ReadStreamLine(ByteSource& source, std::string& line) {
+    int32_t r = ReadLine(source, line, kMaxStreamLine);
+    if (r >= 0) return r;
+    SkipLine(source);
+    return 1;
 }
 
 bool ReadAhead::SkipLine(ByteSource& source) {

@@ -61,10 +61,18 @@ public:
 
     // The next line (its bytes without CR) appended to `line`. 1 a line
     // was read, 0 nothing was left, -1 the line runs on for more than
-    // `limit` bytes (then `limit` bytes of it are consumed, not all kept).
+    // `limit` bytes (then its first `limit` bytes are consumed and kept,
+    // without their CRs).
     // `consumed`, when given, receives the bytes taken, CRs and the end
     // included.
     int32_t ReadLine(ByteSource& source, std::string& line, size_t limit, size_t* consumed = nullptr);
+    // ReadLine for the stream API (ReadLine of socket and HTTP streams): a
+    // line longer than kMaxStreamLine bytes keeps its first kMaxStreamLine
+    // bytes (CRs counted) and the rest of it is read past unkept, so memory
+    // stays bounded and a loop that counts lines still counts right. 1 a
+    // line was read (perhaps cut), 0 nothing was left.
+    static constexpr size_t kMaxStreamLine = size_t(4) << 20;
+    int32_t ReadStreamLine(ByteSource& source, std::string& line);
     // Skips one line, keeping nothing; false when nothing was left.
     bool SkipLine(ByteSource& source);
     // Skips every line to the end of the data and returns how many there

@@ -42,16 +42,45 @@ TEST_F(WatcherTest, CycleAppliesResultsInListOrderWhateverOrderTheyFinish) {
                                {String(kDeadHost) + "/x", "Dead", 9}, {Url("/same"), "Same", 6}}));
 }
 
-TEST_F(WatcherTest, UpToEightPagesAreFetchedAtOnce) {
-    for (int i = 0; i < 20; ++i) {
-        std::string path = "/p" + std::to_string(i);
-        server->Set(path, Lines(i), 300);
-        ThreadWatch::Listed(Url(path.c_str()), String("P") + FormatInt(i), i);
+TEST_F(WatcherTest, UpToEightPagesAreFetchedAtOnceAndTwoOfOneHost) {
+    // Five hosts with four slow pages each, listed host by host: a queue
+    // that took pages in list order would hold three hosts' workers idle.
+    std::vector<std::unique_ptr<PageServer>> hosts;
+    for (uint32_t h = 0; h < 5; ++h) {
+        hosts.push_back(std::make_unique<PageServer>(kServerIp + 10 + h));
+        ASSERT_TRUE(hosts.back()->Ok());
+        for (int i = 0; i < 4; ++i) {
+            std::string path = "/p" + std::to_string(i);
+            hosts.back()->Set(path, Lines(i), 300);
+            String url = String("127.0.77.") + FormatInt(11 + static_cast<int32_t>(h)) + path.c_str();
+            ThreadWatch::Listed(url, String("P") + FormatInt(static_cast<int32_t>(h * 4) + i), i);
+        }
     }
-    server->TakeMostAtOnce();
     ThreadWatch::update();
-    EXPECT_EQ(server->TakeMostAtOnce(), FetchQueue::kParallelFetches);
+    for (auto& host : hosts) EXPECT_EQ(host->TakeMostAtOnce(), FetchQueue::kFetchesPerHost);
     EXPECT_TRUE(driver->questions.empty());
+}
+
+TEST_F(WatcherTest, APageWhoseServerAsksForAPauseIsLeftAloneUntilItIsOver) {
+    server->Set("/busy", "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n\r\n");
+    server->Set("/fine", Lines(2));
+    ThreadWatch::Listed(Url("/busy"), "Busy", 5);
+    ThreadWatch::Listed(Url("/fine"), "Fine", 2);
+    ThreadWatch::update();
+    std::vector<std::string> out = Output();
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0], "Failed to connect to Busy.");
+    EXPECT_EQ(out[1].rfind("Reason: the server answered 429 Too Many Requests and asks to wait until ", 0), 0u) << out[1];
+    EXPECT_EQ(out[1].substr(out[1].size() - 7), " (1 h).") << out[1];
+    std::string reason = out[1].substr(8);
+    server->Set("/fine", "HTTP/1.1 404 Not Found\r\n\r\n");  // so only a request to /busy could succeed
+    server->Set("/busy", Lines(9));
+    ThreadWatch::update();
+    out = Output();
+    EXPECT_EQ(out, (std::vector<std::string>{"Not checking Busy yet: " + reason, "Failed to connect to Fine.",
+                                             "Reason: the server answered 404 Not Found."}));
+    EXPECT_TRUE(driver->questions.empty());
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), EncodeWatchList({{Url("/busy"), "Busy", 5}, {Url("/fine"), "Fine", 2}}));
 }
 
 // Random adds and removes at every pump of many cycles, against a server

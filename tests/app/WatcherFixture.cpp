@@ -64,7 +64,9 @@ void PageServer::Answer(platform::SocketHandle client) {
         std::lock_guard<std::mutex> lock(_mutex);
         auto it = _pages.find(path);
         if (it != _pages.end()) {
-            answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + it->second.body;
+            // A body that is an answer of its own goes out as it is.
+            answer = it->second.body.rfind("HTTP/", 0) == 0 ? it->second.body
+                                                              : "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + it->second.body;
             delay = it->second.delay;
         }
         if (_randomDelay > 0) delay += static_cast<int32_t>(_random() % (_randomDelay + 1));

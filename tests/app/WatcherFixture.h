@@ -31,6 +31,7 @@ public:
     explicit PageServer(uint32_t ip);
     ~PageServer();
     bool Ok() const { return _listen != platform::kNoSocket; }
+    // A body that starts with "HTTP/" is sent as the whole answer.
     void Set(const std::string& path, const std::string& body, int32_t delayMillis = 0);
     // Every answer also waits a random 0 .. maxMillis.
     void SetRandomDelay(int32_t maxMillis, uint32_t seed);
