@@ -3,17 +3,11 @@
 #include <cstdio>
 #include <random>
 
+#include "platform/Checksum.h"
 #include "stream/Bank.h"
 #include "stream/FileSystem.h"
 
 namespace {
-
-// FNV-1a, 64 bits: enough to tell a cut-off or damaged file from a whole one.
-uint64_t Checksum(const std::string& bytes) {
-    uint64_t h = 0xCBF29CE484222325ull;
-    for (unsigned char c : bytes) h = (h ^ c) * 0x100000001B3ull;
-    return h;
-}
 
 String Hex64(uint64_t value) {
     char text[17];
@@ -45,7 +39,7 @@ bool WholeReplacement(const String& path, const String& checksum) {
         Ref<TBank> bank = LoadBank(path);
         if (!bank) return false;
         std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), static_cast<size_t>(BankSize(bank)));
-        return Hex64(Checksum(bytes)) == checksum;
+        return Hex64(platform::Fnv1a64(bytes)) == checksum;
     } catch (const TStreamReadException&) {
         return false;
     }
@@ -72,7 +66,7 @@ std::vector<Leftover> FindLeftovers(const String& path) {
 }  // namespace
 
 ReplaceResult ReplaceWholeFile(const String& path, const std::string& bytes) {
-    String temp = path + "." + WriterTag() + "." + Hex64(Checksum(bytes)) + ".new";
+    String temp = path + "." + WriterTag() + "." + Hex64(platform::Fnv1a64(bytes)) + ".new";
     return platform::ReplaceFileContents(temp.ToWide(), path.ToWide(), bytes);
 }
 

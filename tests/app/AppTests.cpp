@@ -24,6 +24,7 @@
 #include "app/Autosave.h"
 #include "app/MainLoop.h"
 #include "event/Event.h"
+#include "platform/Checksum.h"
 #include "platform/Files.h"
 #include "stream/FileSystem.h"
 
@@ -40,12 +41,10 @@ std::vector<std::string> ListFiles() {
     return names;
 }
 
-// The checksum a whole replacement carries in its name (FNV-1a, 64 bits).
+// The checksum a whole replacement carries in its name.
 std::string Checksum(const std::string& bytes) {
-    uint64_t h = 0xCBF29CE484222325ull;
-    for (unsigned char c : bytes) h = (h ^ c) * 0x100000001B3ull;
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(platform::Fnv1a64(bytes)));
     return text;
 }
 

@@ -2,6 +2,9 @@
 
 #include "platform/win32/Win32.h"
 
+#include "platform/Checksum.h"
+#include "platform/Utf8.h"
+
 #include <set>
 
 namespace platform {
@@ -28,8 +31,7 @@ std::wstring ClaimKey(const std::u16string& path) {
     }
     for (wchar_t& c : full) c = c == L'/' ? L'\\' : c;
     CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
-    uint64_t h = 0xCBF29CE484222325ull;
-    for (wchar_t c : full) h = (h ^ static_cast<uint16_t>(c)) * 0x100000001B3ull;
+    uint64_t h = Fnv1a64(Utf16ToUtf8(Utf16(full.data(), full.size())));
     wchar_t key[40];
     swprintf(key, 40, L"VostleWatch.List.%016llx", static_cast<unsigned long long>(h));
     return key;
