@@ -31,6 +31,9 @@ int32_t SelectedIndex = -1;
 namespace {
 
 constexpr int32_t kEnterKey = 13;
+// Closing must be over within a second; this is its share for a save that
+// waits for a held file.
+constexpr int32_t kClosingSaveWaitMillis = 400;
 
 bool IsSource(const Ref<Object>& source, const Ref<TGadget>& gadget) { return gadget && source == gadget; }
 
@@ -135,6 +138,12 @@ void StoreForClosing() {
     for (const PendingAdd& pending : g_pendingAdds) ThreadWatch::Listed(pending.url, pending.name, kNotCounted);
     g_pendingAdds.clear();
     SaveListIfChanged();
+    // A file another program holds for a moment is waited for here, as
+    // long as closing may still take: the window is gone already.
+    for (int32_t waited = 0, due; (due = SaveRetryDueIn()) >= 0 && waited < kClosingSaveWaitMillis; waited += due) {
+        SleepMillis(due);
+        RetryDueSave();
+    }
 }
 
 void HandleEvent(int32_t id) {

@@ -235,6 +235,16 @@ TEST_F(WatcherTest, ASaveOfAHeldFileIsTriedAgainWithoutWaiting) {
         EXPECT_GE(retry, 0) << "share " << share;
         EXPECT_NE(ReadFileBytes("autosave.dat").find(added->name.ToBytes8()), std::string::npos) << "share " << share;
     }
+    // When the window closes it is gone at once, so the save waits, briefly.
+    ThreadWatch::Listed(Url("/c"), "Closing", 7);
+    int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYNO);
+    std::thread release([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        _close(held);
+    });
+    StoreForClosing();
+    release.join();
+    EXPECT_NE(ReadFileBytes("autosave.dat").find("Closing"), std::string::npos);
     EXPECT_TRUE(driver->notes.empty());
     EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
 }
