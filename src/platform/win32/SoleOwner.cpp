@@ -43,7 +43,8 @@ struct WindowSearch {
 };
 
 // Wine tells the window manager of a new foreground window only when the
-// window is shown anew: there, it is minimised and restored first.
+// window is mapped anew: there, it is hidden and shown first. (Minimising
+// and restoring races with the window manager's own report of the minimise.)
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 BOOL CALLBACK FindNamedWindow(HWND hwnd, LPARAM param) {
@@ -88,8 +89,12 @@ bool ShowClaimWindow(const std::u16string& path, int32_t millis) {
     }
     if (!search.found) return false;
     // Asynchronous: an owner that hangs must not hold this start up.
-    if (!IsIconic(search.found) && UnderWine()) ShowWindowAsync(search.found, SW_MINIMIZE);
-    ShowWindowAsync(search.found, SW_RESTORE);
+    if (IsIconic(search.found)) {
+        ShowWindowAsync(search.found, SW_RESTORE);
+    } else if (UnderWine()) {
+        ShowWindowAsync(search.found, SW_HIDE);
+        ShowWindowAsync(search.found, SW_SHOW);
+    }
     SetForegroundWindow(search.found);
     return true;
 }
