@@ -429,8 +429,17 @@ def one_copy_per_list(work, env, results):
         check(took <= 2.0, f"the second start took {took:.2f} s to end")
         check(second.stdout == b"", f"the second start printed {second.stdout!r}")
         check(files(first.folder) == before, f"the second start changed the folder: {before} -> {files(first.folder)}")
-        wait_for(lambda: xdo("getactivewindow", check_rc=False).strip() == state["first"], 10,
-                 "the first copy's window to come to the front")
+        try:
+            wait_for(lambda: xdo("getactivewindow", check_rc=False).strip() == state["first"], 10,
+                     "the first copy's window to come to the front")
+        except Failure:
+            active = xdo("getactivewindow", check_rc=False).strip()
+            info = subprocess.run(["xprop", "-id", state["first"], "WM_STATE", "_NET_WM_STATE"], capture_output=True,
+                                  text=True).stdout
+            mapped = subprocess.run(["xwininfo", "-id", state["first"]], capture_output=True, text=True).stdout
+            raise Failure(f"the first copy's window did not come to the front: active {active} "
+                          f"({'beside' if active == state['beside'] else 'other'}), first {state['first']}: "
+                          f"{' '.join(info.split())} {[l.strip() for l in mapped.splitlines() if 'Map State' in l]}")
         check(first.proc.poll() is None, "the first copy ended")
 
     steps = [("one_copy_per_list_copies_on_two_lists_run_side_by_side", side_by_side),
