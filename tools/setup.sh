@@ -12,6 +12,8 @@ packages=(
   xvfb xdotool openbox x11-utils imagemagick
   googletest
   curl clang libclang-rt-14-dev unicode-data
+  # Packaging: the installer is built by CPack with NSIS.
+  nsis
   # TLS: OpenSSL natively, the test CA made with python3-cryptography;
   # Wine's Schannel runs on GnuTLS, which wine64 only recommends.
   libssl-dev openssl ca-certificates python3-cryptography

@@ -2,7 +2,8 @@
 # Builds every preset and runs every test: natively (linux, linux-asan), the
 # thread tests under ThreadSanitizer (linux-tsan, which builds only those)
 # and the Windows build under Wine (win64). win32 is built only: the build
-# machines cannot run 32-bit code. Ends with one line "N passed, N failed"
+# machines cannot run 32-bit code. The Windows packages are made too
+# (tools/package.sh, into dist/). Ends with one line "N passed, N failed"
 # counting individual test cases, and a non-zero exit on any failure.
 set -uo pipefail
 
@@ -55,6 +56,14 @@ is_built() {
   for p in "${built[@]}"; do [[ $p == "$1" ]] && return 0; done
   return 1
 }
+
+# The Windows packages (installer and portable zip, win64 and win32) from
+# the trees just built, so a bare machine proves they can be made.
+echo "== package"
+if is_built win64 && is_built win32; then
+  vw_step "tools/package.sh" "$logs/package.log" bash tools/package.sh ||
+    step_failures=$((step_failures + 1))
+fi
 
 results=()
 run_ctest() {

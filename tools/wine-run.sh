@@ -5,8 +5,10 @@
 #
 #   tools/wine-run.sh program.exe [args...]
 #   tools/wine-run.sh --init          only make sure the prefix exists
-#   tools/wine-run.sh --persist       also keep a wine server running, so a
+#   tools/wine-run.sh --persist [s]   also keep a wine server running, so a
 #                                     series of programs skips Wine start-up
+#                                     (with s: until s seconds after the last
+#                                     program, so it cannot outlive its user)
 #   tools/wine-run.sh --kill          stop that server and every program in
 #                                     the prefix
 #
@@ -61,7 +63,7 @@ case ${1-} in
   --init) exit 0 ;;
   --persist)
     # Fails harmlessly when a server already runs.
-    "$WINE_SERVER" -p </dev/null >/dev/null 2>&1
+    "$WINE_SERVER" "-p${2-}" </dev/null >/dev/null 2>&1
     # Start Wine's background services now, detached from any caller's
     # output: whichever program starts them hands them its stdout/stderr,
     # and a test runner waiting for those pipes to close would wait forever.

@@ -354,8 +354,10 @@ class Probe:
         return ordered[min(len(ordered) - 1, int(0.99 * len(ordered)))]
 
 
-def start_persistent_wine():
+def start_persistent_wine(linger=None):
     """A wine server started by a program whose output we pipe would hold
-    the pipes open; start one (and Wine's services) detached first."""
-    subprocess.run([WINE_RUN, "--persist"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    the pipes open; start one (and Wine's services) detached first. With
+    `linger`, it ends that many seconds after the last program."""
+    extra = [str(linger)] if linger else []
+    subprocess.run([WINE_RUN, "--persist", *extra], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=300)

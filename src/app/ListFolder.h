@@ -5,12 +5,11 @@
 
 #include "runtime/String.h"
 
+// The watch list's file in that folder.
+constexpr const char kWatchListFile[] = "autosave.dat";
+
 // The folder, ending in a path separator, or empty for the current directory.
 String ListFolder();
 void SetListFolder(const String& folder);
-// The path of a file in that folder: the list's own (kListName) or one kept
-// beside it.
+// The path of a file in that folder: "autosave.dat" or one kept beside it.
 String ListFile(const String& name);
-
-// The name the user knows the list by.
-constexpr const char* kListName = "autosave.dat";

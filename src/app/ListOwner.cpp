@@ -10,7 +10,7 @@ namespace {
 // Well inside the 2 s in which a second start must have ended.
 constexpr int32_t kOwnerWindowWaitMillis = 1500;
 
-std::u16string ListPath() { return AbsolutePath(ListFile(kListName)).ToWide(); }
+std::u16string ListPath() { return AbsolutePath(ListFile(kWatchListFile)).ToWide(); }
 
 }  // namespace
 

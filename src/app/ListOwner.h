@@ -6,7 +6,7 @@
 #include "gui/Gadget.h"
 
 // True when this copy owns the list now, false when another running copy
-// does. The list is ListFile(kListName) as it stands at the call, so
+// does. The list is ListFile(kWatchListFile) as it stands at the call, so
 // start-up settles the list's folder first.
 bool ClaimList();
 // Names `window` as the one a later start on this list brings to the front.

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "app/ListOwner.h"
+#include "app/ListPlace.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "event/Event.h"
+#include "event/SystemDriver.h"
 #include "runtime/Program.h"
 
 namespace {
@@ -94,14 +96,16 @@ void RunCycle() {
 }
 
 void MainBody() {
-    // The list's folder is settled before this point: the claim is on the
-    // list file it holds.
+    PlaceWatchList();
+    // The claim is on the list in the folder just settled.
     if (!ClaimList()) {
         ShowListOwner();
         EndProgram();
     }
     BuildMainWindow();
+    String takenOver = TakeOverLeftList();
     LoadList();
+    if (!takenOver.IsEmpty()) Notify(takenOver);
     CheckStoredPages();
     for (;;) RunCycle();
 }

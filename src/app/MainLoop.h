@@ -19,6 +19,6 @@ void PollOnce();
 void CheckStoredPages();
 // One pass of the main loop: a check, then the countdown.
 void RunCycle();
-// The program: builds the window, loads the list, checks the stored pages
-// and runs the main loop; never returns.
+// The program: places the list (ListPlace.h), builds the window, loads the
+// list, checks the stored pages and runs the main loop; never returns.
 [[noreturn]] void MainBody();

@@ -17,7 +17,7 @@ Ref<TGadget> LinkBox;
 namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
-const char* const kFile = kListName;
+const char* const kFile = kWatchListFile;
 
 // A save that finds the file held by another program is tried again this
 // often, from the main loop, for this long before it counts as failed.

@@ -70,6 +70,8 @@ ReplaceResult ReplaceWholeFile(const String& path, const std::string& bytes) {
     return platform::ReplaceFileContents(temp.ToWide(), path.ToWide(), bytes);
 }
 
+bool CutOffReplacementsThere(const String& path) { return !FindLeftovers(NormalisePath(path)).empty(); }
+
 CutOffReplacements SettleCutOffReplacements(const String& path) {
     String target = NormalisePath(path);
     CutOffReplacements result;

@@ -32,6 +32,10 @@ struct CutOffReplacements {
     std::vector<String> kept;
 };
 
+// True when replacements of `path` cut off before their last step are
+// there, whole or not.
+bool CutOffReplacementsThere(const String& path);
+
 // For the one owner of `path`, before it reads it. When `path` is missing,
 // the newest whole replacement takes its place. Whole replacements beside
 // a `path` that is there are older than it, or lost the race to it, and are

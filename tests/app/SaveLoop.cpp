@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
             return;
         }
         for (int turn = 1;; turn ^= 1) {
-            if (mode == "in-place") WriteInPlace(ListFile(kListName), EncodeWatchList(lists[turn]));
-            else WriteWatchFile(ListFile(kListName), lists[turn]);
+            if (mode == "in-place") WriteInPlace(ListFile(kWatchListFile), EncodeWatchList(lists[turn]));
+            else WriteWatchFile(ListFile(kWatchListFile), lists[turn]);
             std::fputs("saved\n", stdout);
             std::fflush(stdout);
         }

@@ -221,6 +221,14 @@ class Results:
         root.append(suite)
         ET.ElementTree(root).write(path, encoding="utf-8", xml_declaration=True)
 
+    def finish(self):
+        """Writes $VW_TEST_XML, prints the count; the exit status."""
+        if os.environ.get("VW_TEST_XML"):
+            self.write(os.environ["VW_TEST_XML"])
+        failed = sum(1 for c in self.cases if c[2])
+        print(f"{len(self.cases) - failed} passed, {failed} failed")
+        return 1 if failed else 0
+
 
 def countdown_ok(lines, first):
     """The lines from `first` on are "Countdown: 1500", "Countdown: 1499", ..."""
@@ -742,11 +750,7 @@ def main():
         finally:
             for s in (server, slow, slowish):
                 s.stop()
-    if os.environ.get("VW_TEST_XML"):
-        results.write(os.environ["VW_TEST_XML"])
-    failed = sum(1 for c in results.cases if c[2])
-    print(f"{len(results.cases) - failed} passed, {failed} failed")
-    return 1 if failed else 0
+    return results.finish()
 
 
 if __name__ == "__main__":

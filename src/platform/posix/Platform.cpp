@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/Utf8.h"
@@ -30,6 +31,14 @@ std::u16string ExecutablePath() {
         if (static_cast<size_t>(n) < buffer.size()) return Utf8ToUtf16(std::string_view(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::u16string UserDataDirectory() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && *data == '/') return Utf8ToUtf16(data);
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/') return Utf8ToUtf16(std::string(home) + "/.local/share");
+    return {};
 }
 
 std::u16string ArgumentText(const char* argument) { return Utf8ToUtf16(argument ? argument : ""); }

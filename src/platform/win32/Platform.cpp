@@ -2,6 +2,9 @@
 
 #include "platform/win32/Win32.h"
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <cstdlib>
 #include <vector>
 
@@ -60,6 +63,14 @@ std::u16string ExecutablePath() {
         if (n < buffer.size()) return std::u16string(Utf16(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::u16string UserDataDirectory() {
+    PWSTR path = nullptr;
+    std::u16string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &path))) folder = Utf16(path);
+    CoTaskMemFree(path);
+    return folder;
 }
 
 std::u16string ArgumentText(const char* argument) {

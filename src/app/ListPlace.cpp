@@ -1,0 +1,81 @@
+#include "app/ListPlace.h"
+
+#include "app/ListFolder.h"
+#include "platform/Platform.h"
+#include "runtime/Program.h"
+#include "stream/Bank.h"
+#include "stream/FileReplace.h"
+#include "stream/FileSystem.h"
+#include "stream/Stream.h"
+
+const char* const kInstalledMarker = "VostleWatch.installed";
+const char* const kDataFolderName = "Vostle Watch";
+
+namespace {
+
+String InFolder(const String& folder, const String& name) {
+    if (folder.IsEmpty() || folder.HasSuffix("/")) return folder + name;
+    return folder + "/" + name;
+}
+
+bool HoldsList(const String& folder) {
+    String list = InFolder(folder, kWatchListFile);
+    // A replacement cut off before its last step may be the list: loading
+    // settles it.
+    return PathKind(list) != PATH_NONE || CutOffReplacementsThere(list);
+}
+
+// Paths as the user knows them on the system the program runs on.
+String Shown(const String& path) {
+#ifdef _WIN32
+    return path.ReplaceAll("/", "\\");
+#else
+    return path;
+#endif
+}
+
+}  // namespace
+
+String ChooseListFolder(const String& programFolder, const String& userDataFolder) {
+    String program = InFolder(NormalisePath(programFolder), "");
+    if (PathKind(InFolder(program, kInstalledMarker)) != PATH_FILE || userDataFolder.IsEmpty()) return program;
+    return InFolder(InFolder(NormalisePath(userDataFolder, 1), kDataFolderName), "");
+}
+
+TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
+    String from = InFolder(fromFolder, kWatchListFile);
+    if (HoldsList(toFolder) || PathKind(from) != PATH_FILE) return TakeOver::Nothing;
+    Ref<TBank> bank;
+    try {
+        bank = LoadBank(from);
+    } catch (const TStreamReadException&) {
+        return TakeOver::Failed;  // cut short while it was read
+    }
+    if (!bank || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
+    std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank));
+    bool copied = ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes) == ReplaceResult::Replaced;
+    return copied ? TakeOver::Copied : TakeOver::Failed;
+}
+
+void PlaceWatchList() {
+    SetListFolder(ChooseListFolder(ApplicationDirectory, String(platform::UserDataDirectory())));
+}
+
+String TakeOverLeftList() {
+    String program = ApplicationDirectory;
+    String folder = ListFolder();
+    switch (TakeOverList(program, folder)) {
+    case TakeOver::Nothing:
+        return String();
+    case TakeOver::Copied:
+        return String("Your watch list was copied from ") + Shown(InFolder(program, kWatchListFile)) + " to " +
+               Shown(ListFile(kWatchListFile)) +
+               ", where the installed program keeps it from now on. The original is left where it was.";
+    case TakeOver::Failed:
+        break;
+    }
+    SetListFolder(program);
+    return String("The watch list in ") + Shown(InFolder(program, kWatchListFile)) + " could not be copied to " +
+           Shown(InFolder(folder, kWatchListFile)) +
+           ". This run keeps using it where it is; the copy is tried again at the next start.";
+}
