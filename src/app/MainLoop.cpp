@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "app/ListOwner.h"
 #include "app/ListPlace.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
@@ -11,6 +12,7 @@
 #include "app/WatchStatus.h"
 #include "event/Event.h"
 #include "event/SystemDriver.h"
+#include "runtime/Program.h"
 
 namespace {
 
@@ -51,6 +53,7 @@ void Attend(const std::function<bool()>& done, int32_t millis) {
     for (;;) {
         while (int32_t id = PollEventQueue()) HandleEvent(id);
         AnswerFinishedChecks();
+        RetryDueSave();
         RefreshStatus();
         if (done()) return;
         int64_t left = kAttendMillis;
@@ -58,6 +61,7 @@ void Attend(const std::function<bool()>& done, int32_t millis) {
             left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (left <= 0) return;
         }
+        if (int32_t retry = SaveRetryDueIn(); retry >= 0) left = std::min<int64_t>(left, std::max(retry, 1));
         WaitForChecks(static_cast<int32_t>(std::min<int64_t>(left, kAttendMillis)));
     }
 }
@@ -74,7 +78,7 @@ void ThreadWatch::update() {
 
 void CheckStoredPages() {
     CheckEveryPage(&ThreadWatch::ApplyStartUpCheck);
-    SavePageStates();
+    SaveListIfChanged();
 }
 
 void RunCycle() {
@@ -94,6 +98,11 @@ void RunCycle() {
 
 void MainBody() {
     PlaceWatchList();
+    // The claim is on the list in the folder just settled.
+    if (!ClaimList()) {
+        ShowListOwner();
+        EndProgram();
+    }
     BuildMainWindow();
     String takenOver = TakeOverLeftList();
     LoadList();

@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
+#include <tuple>
 #include <vector>
 
 #include "app/Autosave.h"
 #include "app/FetchQueue.h"
+#include "app/ListOwner.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
 #include "app/WatchStatus.h"
@@ -36,6 +38,9 @@ constexpr int32_t kF5Key = 0x74;
 // The window's starting and smallest size.
 constexpr int32_t kWidth = 500, kHeight = 400;
 constexpr int32_t kMargin = 4, kGap = 8, kRowHeight = 24, kButtonWidth = 94;
+// Closing must be over within a second; this is its share for a save that
+// waits for a held file.
+constexpr int32_t kClosingSaveWaitMillis = 400;
 
 bool IsSource(const Ref<Object>& source, const Ref<TGadget>& gadget) { return gadget && source == gadget; }
 
@@ -57,18 +62,26 @@ void FinishAdd(const String& url, const String& name, const net::PageLines& page
             break;
         }
     }
+    // The focus goes back to the address for the next Add only from where
+    // this one was asked for or from a field it reset: never away from a
+    // field where the next one is being typed.
+    Ref<TGadget> focused = ActiveGadget();
+    bool refocus = IsSource(focused, AddButton);
     if (page.ok) {
         Ref<ThreadWatch> record = ThreadWatch::Listed(url, name, page.lines);
         record->state.CheckSucceeded(NowSeconds());
         record->ShowState();
         // Text typed while the page was fetched stays.
-        if (GetGadgetText(URLField) == url) PutGadgetText(URLField, "URL");
-        if (GetGadgetText(NameField) == name) PutGadgetText(NameField, "name");
+        for (auto [field, text, blank] : {std::tuple{URLField, url, "URL"}, std::tuple{NameField, name, "name"}}) {
+            if (GetGadgetText(field) != text) continue;
+            PutGadgetText(field, blank);
+            refocus = refocus || IsSource(focused, field);
+        }
     } else {
         // The fields keep what was typed, so it can be corrected.
         Notify(String("Could not add ") + name + ": " + FailureText(page) + ".");
     }
-    CommandGadget(URLField);
+    if (refocus) CommandGadget(URLField);
     SaveList();
 }
 
@@ -145,9 +158,24 @@ void BuildMainWindow() {
     CommandGadget(NameField);
     PutGadgetText(URLField, "URL");
     PutGadgetText(NameField, "name");
+    NameListWindow(MainWindow);
 }
 
 bool AddsPending() { return !g_pendingAdds.empty(); }
+
+void StoreForClosing() {
+    // An Add still out cannot finish within the moment closing may take: it
+    // is stored with no count, and the next start counts it (kNotCounted).
+    for (const PendingAdd& pending : g_pendingAdds) ThreadWatch::Listed(pending.url, pending.name, kNotCounted);
+    g_pendingAdds.clear();
+    SaveListIfChanged();
+    // A file another program holds for a moment is waited for here, as
+    // long as closing may still take: the window is gone already.
+    for (int32_t waited = 0, due; (due = SaveRetryDueIn()) >= 0 && waited < kClosingSaveWaitMillis; waited += due) {
+        SleepMillis(due);
+        RetryDueSave();
+    }
+}
 
 void HandleEvent(int32_t id) {
     Ref<Object> source = PolledEventSource();
@@ -165,6 +193,9 @@ void HandleEvent(int32_t id) {
     } else if (id == EventKeyDown) {
         if (IsSource(source, LinkBox) && data == kDeleteKey && SelectedIndex >= 0) RemoveSelected();
     } else if (id == EventWindowClose) {
+        // Gone from the screen at once; what is left to store takes a moment.
+        HideGadget(MainWindow);
+        StoreForClosing();
         EndProgram();
     }
 }

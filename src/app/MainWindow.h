@@ -27,3 +27,6 @@ void HandleEvent(int32_t id);
 void RemoveSelected();
 // True while an Add waits for its page.
 bool AddsPending();
+// What closing the window keeps: every Add still out, stored with no count,
+// and any change the list has had since the last save.
+void StoreForClosing();

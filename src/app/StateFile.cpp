@@ -87,7 +87,6 @@ std::vector<PageStateRecord> DecodePageStates(const std::string& bytes) {
 }
 
 std::vector<PageStateRecord> ReadStateFile(const String& path) {
-    FinishCutOffReplacement(path);
     int64_t size = PathByteSize(path);
     if (size < 0 || size > kMostBytes) return {};
     Ref<TBank> bank;
@@ -100,7 +99,7 @@ std::vector<PageStateRecord> ReadStateFile(const String& path) {
     return DecodePageStates(std::string(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank)));
 }
 
-bool WriteStateFile(const String& path, const std::vector<PageStateRecord>& records) {
+ReplaceResult WriteStateFile(const String& path, const std::vector<PageStateRecord>& records) {
     return ReplaceWholeFile(path, EncodePageStates(records));
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/PageState.h"
+#include "stream/FileReplace.h"
 #include "runtime/String.h"
 
 extern const char kStateFileHeader[];
@@ -36,10 +37,11 @@ std::string EncodePageStates(const std::vector<PageStateRecord>& records);
 std::vector<PageStateRecord> DecodePageStates(const std::string& bytes);
 
 // The records of the file; none when it is missing, unreadable, cut while
-// being read or larger than any list could make it. Never raises.
+// being read or larger than any list could make it. Never raises. Cut-off
+// replacements are the owner's to settle first (FileReplace.h).
 std::vector<PageStateRecord> ReadStateFile(const String& path);
-// Replaces the whole file in one step, as the list is replaced.
-bool WriteStateFile(const String& path, const std::vector<PageStateRecord>& records);
+// Replaces the whole file in one step, as the list is replaced (FileReplace.h).
+ReplaceResult WriteStateFile(const String& path, const std::vector<PageStateRecord>& records);
 
 // The state of each page (address, name), in order, from the records;
 // a page that no record names keeps the default state.

@@ -1,5 +1,6 @@
 #include "app/ThreadWatch.h"
 
+#include <chrono>
 #include <vector>
 
 #include "app/Autosave.h"
@@ -22,13 +23,27 @@ const char* const kFile = kWatchListFile;
 // The page states beside it.
 const char* const kStateFile = kPageStateFile;
 
+// A save that finds the file held by another program is tried again this
+// often, from the main loop, for this long before it counts as failed.
+constexpr auto kSaveRetryEvery = std::chrono::milliseconds(50);
+constexpr auto kSaveRetryFor = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
+
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
 bool g_fileUnread = false;
 // The last save failed, and the user has been told.
 bool g_saveFailing = false;
-// The same for the page states.
+// The list as the file holds it since the last load or save.
+std::string g_savedBytes;
+// A save waits for a file another program holds: since when, and when next.
+bool g_retrying = false;
+Clock::time_point g_busySince, g_retryAt;
+// The page states: the last save failed and the user has been told; what
+// the file holds since the last save.
 bool g_stateSaveFailing = false;
+std::string g_savedStates;
 
 }  // namespace
 
@@ -142,6 +157,12 @@ void ThreadWatch::ApplyCheck(const net::PageLines& page) {
         return;
     }
     state.CheckSucceeded(NowSeconds());
+    if (Length == kNotCounted) {
+        // Stored before its first fetch came back: nothing to compare with.
+        Length = page.lines;
+        ShowState();
+        return;
+    }
     Say(String("Old count: ") + FormatInt(Length));
     Say(String("New Count: ") + FormatInt(page.lines));
     if (page.lines == Length) {
@@ -162,7 +183,9 @@ void ThreadWatch::ApplyStartUpCheck(const net::PageLines& page) {
     if (!page.ok) {
         NoteWait(page);
         NoteFailure(page);
-    } else if (page.lines == Length) {
+    } else if (page.lines == Length || Length == kNotCounted) {
+        // A page stored before its first count came back gets it now.
+        Length = page.lines;
         state.CheckSucceeded(NowSeconds());
         ShowState();
     }
@@ -182,6 +205,7 @@ bool TellFirstFailure(bool saved, bool& failing, const String& message) {
 void ApplyStoredStates(const std::vector<Ref<ThreadWatch>>& records) {
     std::vector<std::pair<String, String>> keys;
     for (const Ref<ThreadWatch>& record : records) keys.emplace_back(record->URL, record->name);
+    SettleCutOffReplacements(ListFile(kStateFile));
     std::vector<PageState> states = MatchStates(keys, ReadStateFile(ListFile(kStateFile)));
     for (size_t i = 0; i < records.size(); ++i) {
         records[i]->state = states[i];
@@ -203,18 +227,57 @@ void ListStored(const std::vector<StoredPage>& pages) {
     ShowGadget(LinkBox);
 }
 
+std::vector<StoredPage> ListedPages() {
+    std::vector<StoredPage> pages;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
+    }
+    return pages;
+}
+
+void TellKeptCopies(const std::vector<String>& kept) {
+    if (kept.empty()) return;
+    Notify(String("The watch list ") + kFile + " is missing. A partly written copy was found and kept as " +
+           String::Join(kept, ", ") + "; it is not loaded, as pages may be missing from it. The list starts empty.");
+}
+
+// Busy: tried again from the main loop while that stays short; then, as
+// any other failure, it is shown once per run of failures.
+bool Saved(ReplaceResult result, std::string bytes) {
+    Clock::time_point now = Clock::now();
+    if (result == ReplaceResult::Busy) {
+        if (!g_retrying) g_busySince = now;
+        g_retrying = now - g_busySince < kSaveRetryFor;
+        g_retryAt = now + kSaveRetryEvery;
+        if (g_retrying) return false;
+    }
+    g_retrying = false;
+    bool saved = result == ReplaceResult::Replaced;
+    if (saved) g_savedBytes = std::move(bytes);
+    return TellFirstFailure(saved, g_saveFailing,
+                            String("The watch list could not be saved to ") + kFile +
+                                ". Changes made since the last save are lost when the program ends unless a later "
+                                "save works.");
+}
+
 }  // namespace
 
 void LoadList() {
     g_fileUnread = false;
     g_saveFailing = false;
+    g_retrying = false;
+    g_savedBytes.clear();
     g_stateSaveFailing = false;
+    g_savedStates.clear();
     std::vector<StoredPage> pages;
-    switch (ReadWatchFile(ListFile(kFile), pages)) {
+    std::vector<String> kept;
+    switch (ReadWatchFile(ListFile(kFile), pages, &kept)) {
     case WatchFileState::Read:
         ListStored(pages);
+        g_savedBytes = EncodeWatchList(ListedPages());
         break;
     case WatchFileState::Missing:
+        TellKeptCopies(kept);
         WriteWatchFile(ListFile(kFile), {});
         break;
     case WatchFileState::Unreadable:
@@ -234,16 +297,29 @@ bool SaveList() {
         ListStored(pages);
         Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
     }
-    std::vector<StoredPage> pages;
-    for (Ref<Object> o : *ThreadList) {
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
-    }
-    bool saved = TellFirstFailure(WriteWatchFile(ListFile(kFile), pages), g_saveFailing,
-                                  String("The watch list could not be saved to ") + kFile +
-                                      ". Changes made since the last save are lost when the program ends unless a "
-                                      "later save works.");
+    std::string bytes = EncodeWatchList(ListedPages());
+    ReplaceResult result = ReplaceWholeFile(ListFile(kFile), bytes);
+    bool saved = Saved(result, std::move(bytes));
     SavePageStates();
     return saved;
+}
+
+bool SaveListIfChanged() {
+    if (!g_retrying && !g_fileUnread && EncodeWatchList(ListedPages()) == g_savedBytes) {
+        SavePageStates();
+        return true;
+    }
+    return SaveList();
+}
+
+void RetryDueSave() {
+    if (g_retrying && Clock::now() >= g_retryAt) SaveList();
+}
+
+int32_t SaveRetryDueIn() {
+    if (!g_retrying) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_retryAt - Clock::now()).count();
+    return static_cast<int32_t>(std::max<int64_t>(left, 0));
 }
 
 bool SavePageStates() {
@@ -252,7 +328,13 @@ bool SavePageStates() {
     for (Ref<Object> o : *ThreadList) {
         if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back({record->URL, record->name, record->state});
     }
-    return TellFirstFailure(WriteStateFile(ListFile(kStateFile), records), g_stateSaveFailing,
+    std::string bytes = EncodePageStates(records);
+    if (bytes == g_savedStates) return true;
+    ReplaceResult result = ReplaceWholeFile(ListFile(kStateFile), bytes);
+    // A file held for a moment is written at the next save.
+    if (result == ReplaceResult::Busy) return false;
+    if (result == ReplaceResult::Replaced) g_savedStates = std::move(bytes);
+    return TellFirstFailure(result == ReplaceResult::Replaced, g_stateSaveFailing,
                             String("The page states could not be saved to ") + kStateFile +
                                 ". After the next start, pages may show older states, and new activity not yet "
                                 "seen may show as seen.");

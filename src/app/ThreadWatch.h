@@ -12,6 +12,11 @@
 #include "runtime/List.h"
 #include "runtime/String.h"
 
+// The Length of a page stored before any fetch of it came back (an Add still
+// out when the program ended): its first whole fetch sets the count, with
+// no question, as an Add would have. Stored as it is, as "-1".
+constexpr int32_t kNotCounted = -1;
+
 class ThreadWatch : public Object {
 public:
     // Fetches the page once (on the calling thread) to learn its line count,
@@ -92,16 +97,27 @@ String FixURL(const String& url);
 // Lists every page stored in "autosave.dat" with its stored count, creating
 // an empty file when there is none. A file that is there but cannot be read
 // is never written over: the user is told once, and the list starts empty
-// until the file can be read again (see SaveList).
+// until the file can be read again (see SaveList). A partly written copy
+// found beside a missing file is kept, not loaded, and the user is told.
 void LoadList();
 // Rewrites "autosave.dat" from ThreadList in one step, so the old list stays
-// whole when anything fails, and then the page states (SavePageStates). The
-// first failure of a run of failures is shown to the user. False when the
-// list is not on disk.
+// whole when anything fails. It never waits: when another program holds the
+// file for a moment, the main loop tries again (RetryDueSave) for about a
+// second. Then the page states (SavePageStates). The first failure of a run
+// of failures is shown to the user. False when the list is not on disk (yet).
 bool SaveList();
-// Rewrites the page states beside the list (app/StateFile.h); not while
-// the list itself could not be read, whose pages' states are in there.
+// SaveList, unless the list is what the file holds since the last load or
+// save, and the page states in any case: for the end of the program.
+bool SaveListIfChanged();
+// Rewrites the page states beside the list (app/StateFile.h) when they
+// changed since the last save; not while the list itself could not be
+// read, whose pages' states are in there. A file held for a moment is
+// written at the next save.
 bool SavePageStates();
+// Runs a save that waits for a held file when its next try is due.
+void RetryDueSave();
+// Milliseconds until that try; -1 when no save waits.
+int32_t SaveRetryDueIn();
 
 // Application output: one line to standard output.
 void Say(const String& text);

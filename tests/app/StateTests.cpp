@@ -135,10 +135,7 @@ TEST_F(WatcherTest, RowsAndStatusFollowEachCheckAndMarksAndFailuresSurviveAResta
     EXPECT_EQ(ReadFileBytes("autosave.dat"), EncodeWatchList({{Url("/a"), "A", 3}, {Url("/gone"), "Gone", 5},
                                                               {Url("/c"), "C", 7}, {Url("/b"), "B", 5}}));
     for (int start = 0; start < 2; ++start) {
-        ThreadList = New<TList>();
-        NextIndex = 0;
-        LinkBox = New<TGadget>();
-        AddPageColumns(LinkBox);
+        StartAgain();
         LoadList();
         EXPECT_EQ(Row(1)[2], "failing since " + now + ": the server answered 404 Not Found");
         EXPECT_EQ(Row(2)[2], start == 0 ? "new activity" : "up to date");
@@ -159,10 +156,7 @@ TEST_F(WatcherTest, AStateFileThatIsMissingBrokenOrUnreadableNeverCostsAPage) {
     std::string good = EncodePageStates({{Url("/b"), "B", PageState{0, 0, String(), true}}});
     for (const std::string& state : {std::string(), std::string("garbage"), good.substr(0, good.size() - 1),
                                      std::string("dir"), good}) {
-        ThreadList = New<TList>();
-        NextIndex = 0;
-        LinkBox = New<TGadget>();
-        AddPageColumns(LinkBox);
+        StartAgain();
         WriteFileBytes("autosave.dat", list);
         RemoveFile("pagestate.dat");
         if (state == "dir") MakeDirectory("pagestate.dat");

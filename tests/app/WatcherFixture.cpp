@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "NetTestSupport.h"
+#include "app/ListFolder.h"
 #include "app/MainLoop.h"
 #include "app/WatchStatus.h"
 #include "event/Event.h"
@@ -113,6 +114,11 @@ int32_t TextGadget::SetText(const String& t) {
 
 String TextGadget::GetText() { return text; }
 
+int32_t TextGadget::Activate(int32_t command) {
+    if (command == ACT_FOCUS) Cast<FocusDriver>(GuiDriver)->focused = Ref<TGadget>(this);
+    return 1;
+}
+
 int32_t StatusWindow::SetStatus(const String& t) {
     status = t;
     return 0;
@@ -147,20 +153,17 @@ void WatcherTest::SetUp() {
     savedConsole = ConsoleStream;
     output = CreateBank(0);
     ConsoleStream = TTextStream::Create(NewBankStream(output), TTextStream::UTF8);
-    ThreadList = New<TList>();
-    NextIndex = 0;
-    LinkBox = New<TGadget>();
-    AddPageColumns(LinkBox);
-    MainWindow = New<StatusWindow>();
+    savedGui = GuiDriver;
+    GuiDriver = gui = New<FocusDriver>();
+    StartAgain();
     URLField = New<TextGadget>();
     NameField = New<TextGadget>();
-    AddButton = New<TGadget>();
-    RemoveButton = New<TGadget>();
-    CheckNowButton = New<TGadget>();
+    AddButton = New<TextGadget>();
+    RemoveButton = New<TextGadget>();
+    CheckNowButton = New<TextGadget>();
+    MainWindow = New<StatusWindow>();
     SelectedIndex = -1;
-    RemoveFile("autosave.dat");
-    RemoveFile("autosave.dat.new");
-    RemoveFile("pagestate.dat");
+    RemoveListFiles();
     server = std::make_unique<PageServer>(kServerIp);
     ASSERT_TRUE(server->Ok());
     server->Set("/a", Lines(3));
@@ -172,6 +175,7 @@ void WatcherTest::TearDown() {
     Attend([] { return !AddsPending(); }, 10000);
     server.reset();
     SystemDriver = savedDriver;
+    GuiDriver = savedGui;
     ConsoleStream = savedConsole;
     LinkBox = URLField = NameField = AddButton = RemoveButton = MainWindow = CheckNowButton = nullptr;
     ThreadList = nullptr;
@@ -207,6 +211,18 @@ std::string WatcherTest::Status() {
 void WatcherTest::Deliver(int32_t id, const Ref<TGadget>& source, int32_t data) {
     DispatchEvent(MakeEvent(id, source, data));
     PollOnce();
+}
+
+void WatcherTest::StartAgain() {
+    ThreadList = New<TList>();
+    NextIndex = 0;
+    LinkBox = New<TGadget>();
+    AddPageColumns(LinkBox);
+}
+
+void WatcherTest::RemoveListFiles() {
+    for (const String& name : ListDirectory(".", 1))
+        if (name.HasPrefix(kWatchListFile) || name.HasPrefix(kPageStateFile)) PathKind(name) == PATH_DIRECTORY ? EraseDirectory(name, 1) : RemoveFile(name);
 }
 
 void WatcherTest::AddThroughWindow(const String& url, const String& name) {

@@ -17,6 +17,7 @@
 #include "app/MainWindow.h"
 #include "app/ThreadWatch.h"
 #include "event/SystemDriver.h"
+#include "gui/GuiDriver.h"
 #include "platform/Socket.h"
 #include "stream/Bank.h"
 #include "stream/TextStream.h"
@@ -70,10 +71,18 @@ public:
     std::function<void()> onPoll;
 };
 
-// Holds its text as a field does (the bare gadget model keeps none).
+// Knows which gadget has the focus, as a window system does.
+struct FocusDriver : TGanvikDriver {
+    Ref<TGadget> ActiveGadget() override { return focused; }
+    Ref<TGadget> focused;
+};
+
+// Holds its text and takes the focus when told, as a control does (the bare
+// gadget model does neither).
 struct TextGadget : TGadget {
     int32_t SetText(const String& t) override;
     String GetText() override;
+    int32_t Activate(int32_t command) override;
     String text;
 };
 
@@ -108,9 +117,15 @@ protected:
     void Deliver(int32_t id, const Ref<TGadget>& source, int32_t data);
     // Presses Add with these texts in the fields and waits for the page.
     void AddThroughWindow(const String& url, const String& name);
+    // An empty list and list box, as at a new start.
+    void StartAgain();
+    // Removes "autosave.dat" and everything named after it.
+    static void RemoveListFiles();
 
     Ref<ScriptedDriver> driver;
     Ref<TSystemDriver> savedDriver;
+    Ref<FocusDriver> gui;
+    Ref<TGanvikDriver> savedGui;
     Ref<TTextStream> savedConsole;
     Ref<TBank> output;
     std::unique_ptr<PageServer> server;
