@@ -473,14 +473,20 @@ TEST_F(Win32ListTest, MultiSelectionReportsLowestChange) {
     EXPECT_EQ(SelectedGadgetItems(list), (std::vector<int32_t>{1, 3}));
 }
 
-std::wstring CellText(HWND list, int row, int column) {
+// The text a list view or header message puts into `item`'s buffer.
+template <class Item>
+std::wstring TextBy(HWND control, UINT msg, int index, Item item) {
     wchar_t buf[256] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
     item.pszText = buf;
     item.cchTextMax = 256;
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(control, msg, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     return buf;
+}
+
+std::wstring CellText(HWND list, int row, int column) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    return TextBy(list, LVM_GETITEMTEXTW, row, item);
 }
 
 int ColumnWidth(HWND list, int column) {
@@ -500,13 +506,9 @@ TEST_F(Win32ListTest, NamedColumnsShowAHeaderAndShareTheRoomLeft) {
     ASSERT_TRUE(header && IsWindowVisible(header));
     std::vector<std::wstring> titles;
     for (int c = 0; c < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++c) {
-        wchar_t buf[64] = {};
         HDITEMW hd{};
         hd.mask = HDI_TEXT;
-        hd.pszText = buf;
-        hd.cchTextMax = 64;
-        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&hd));
-        titles.push_back(buf);
+        titles.push_back(TextBy(header, HDM_GETITEMW, c, hd));
     }
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"Name", L"Last check", L"State"}));
     int dpi = DpiOf(h);
