@@ -5,6 +5,7 @@ with openbox), one run of the program with its standard output collected
 line by line with arrival times, its windows found by title and process id,
 and real input through xdotool.
 """
+import filecmp
 import os
 import select
 import shutil
@@ -133,7 +134,8 @@ class Program:
         self.folder = folder
         self.env = env
         self.exe = os.path.join(folder, "VostleWatch.exe")
-        if not os.path.exists(self.exe):
+        # A copy left by an earlier run may be of an older build.
+        if not os.path.exists(self.exe) or not filecmp.cmp(program, self.exe, shallow=False):
             shutil.copy2(program, self.exe)
         self.proc = None
         self.raw = []          # stdout lines as bytes, with their line ends

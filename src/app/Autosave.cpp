@@ -1,7 +1,7 @@
 #include "app/Autosave.h"
 
+#include "platform/Utf8.h"
 #include "stream/Bank.h"
-#include "stream/FileReplace.h"
 #include "stream/FileSystem.h"
 
 namespace {
@@ -9,26 +9,6 @@ namespace {
 const char kMark[] = "\xEF\xBB\xBF";
 
 bool EndsLine(char16_t c) { return c == u'\r' || c == u'\n' || c == 0; }
-
-// Surrogate pairs as one four-byte sequence, as every UTF-8 reader expects
-// (String::ToUTF8 writes each unit alone); a lone surrogate has no UTF-8
-// form and becomes U+FFFD.
-void AppendUtf8(std::string& out, const String& text) {
-    for (int32_t i = 0; i < text.Length(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.Length() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        out += static_cast<char>(((0xFF00 >> (extra + 1)) & 0xFF) | (c >> (6 * extra)));
-        for (int k = extra - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 63));
-    }
-}
 
 }  // namespace
 
@@ -42,7 +22,10 @@ String WithoutLineBreaks(const String& text) {
 }
 
 std::vector<StoredPage> DecodeWatchList(const std::string& bytes) {
-    bool utf8 = bytes.compare(0, 3, kMark) == 0;
+    // The mark alone does not make a file UTF-8: an 8-bit list whose first
+    // address began with the characters of those three bytes has it too, and
+    // must not lose every other 8-bit character to a decoding it never had.
+    bool utf8 = bytes.compare(0, 3, kMark) == 0 && platform::IsUtf8(std::string_view(bytes).substr(3));
     size_t at = utf8 ? 3 : 0;
     // Lines are cut on bytes before any decoding, so no character can end one.
     auto nextLine = [&] {
@@ -78,16 +61,19 @@ std::string EncodeWatchList(const std::vector<StoredPage>& pages) {
     if (narrow && !lines.empty() && lines[0].ToBytes8().compare(0, 3, kMark) == 0) narrow = false;
     std::string out = narrow ? "" : kMark;
     for (const String& line : lines) {
-        if (narrow) out += line.ToBytes8();
-        else AppendUtf8(out, line);
+        // Surrogate pairs as one four-byte sequence, as every UTF-8 reader
+        // expects (String::ToUTF8 writes each unit alone).
+        out += narrow ? line.ToBytes8() : platform::Utf16ToUtf8(line.View());
         out += "\r\n";
     }
     return out;
 }
 
-WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages) {
+WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages, std::vector<String>* kept) {
     pages.clear();
-    FinishCutOffReplacement(path);
+    CutOffReplacements leftovers = SettleCutOffReplacements(path);
+    if (kept) *kept = leftovers.kept;
+    if (leftovers.wholeLeft) return WatchFileState::Unreadable;
     Ref<TBank> bank;
     try {
         bank = LoadBank(path);
@@ -95,14 +81,11 @@ WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages)
         // Cut short while it was read: a part of a list is not the list.
         return WatchFileState::Unreadable;
     }
-    if (!bank) {
-        bool somethingThere = PathKind(path) != 0 || PathKind(ReplacementName(path)) != 0;
-        return somethingThere ? WatchFileState::Unreadable : WatchFileState::Missing;
-    }
+    if (!bank) return PathKind(path) != 0 ? WatchFileState::Unreadable : WatchFileState::Missing;
     pages = DecodeWatchList(std::string(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank)));
     return WatchFileState::Read;
 }
 
-bool WriteWatchFile(const String& path, const std::vector<StoredPage>& pages) {
+ReplaceResult WriteWatchFile(const String& path, const std::vector<StoredPage>& pages) {
     return ReplaceWholeFile(path, EncodeWatchList(pages));
 }

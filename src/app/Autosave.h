@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/String.h"
+#include "stream/FileReplace.h"
 
 struct StoredPage {
     String url;
@@ -28,8 +29,10 @@ std::string EncodeWatchList(const std::vector<StoredPage>& pages);
 
 enum class WatchFileState { Missing, Unreadable, Read };
 
-// Reads the whole file. A replacement that was cut off before its last step
-// is finished first, so its complete new contents are what is read.
-WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages);
-// Replaces the whole file in one step: on failure the old file stays as it was.
-bool WriteWatchFile(const String& path, const std::vector<StoredPage>& pages);
+// Reads the whole file. Replacements cut off before their last step are
+// settled first (SettleCutOffReplacements): a whole one beside a missing
+// file is what is read; `kept` names those that cannot be shown whole.
+WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages, std::vector<String>* kept = nullptr);
+// Replaces the whole file in one step: unless Replaced, the old file stays
+// as it was.
+ReplaceResult WriteWatchFile(const String& path, const std::vector<StoredPage>& pages);

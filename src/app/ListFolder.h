@@ -7,6 +7,8 @@
 
 // The watch list's file in that folder.
 constexpr const char kWatchListFile[] = "autosave.dat";
+// The pages' states, beside the list (StateFile.h).
+constexpr const char kPageStateFile[] = "pagestate.dat";
 
 // The folder, ending in a path separator, or empty for the current directory.
 String ListFolder();

@@ -1,6 +1,7 @@
 #include "app/ListPlace.h"
 
 #include "app/ListFolder.h"
+#include "app/StateFile.h"
 #include "platform/Platform.h"
 #include "runtime/Program.h"
 #include "stream/Bank.h"
@@ -20,9 +21,9 @@ String InFolder(const String& folder, const String& name) {
 
 bool HoldsList(const String& folder) {
     String list = InFolder(folder, kWatchListFile);
-    // A replacement cut off before its last step is a list too: loading
-    // finishes it.
-    return PathKind(list) != PATH_NONE || PathKind(ReplacementName(list)) != PATH_NONE;
+    // A replacement cut off before its last step may be the list: loading
+    // settles it.
+    return PathKind(list) != PATH_NONE || CutOffReplacementsThere(list);
 }
 
 // Paths as the user knows them on the system the program runs on.
@@ -53,7 +54,12 @@ TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
     }
     if (!bank || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
     std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank));
-    return ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes) ? TakeOver::Copied : TakeOver::Failed;
+    if (ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes) != ReplaceResult::Replaced) return TakeOver::Failed;
+    // The pages' states come along when they can; without them the pages
+    // are only not checked yet.
+    std::vector<PageStateRecord> states = ReadStateFile(InFolder(fromFolder, kPageStateFile));
+    if (!states.empty()) WriteStateFile(InFolder(toFolder, kPageStateFile), states);
+    return TakeOver::Copied;
 }
 
 void PlaceWatchList() {

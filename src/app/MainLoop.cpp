@@ -4,12 +4,15 @@
 #include <chrono>
 #include <vector>
 
+#include "app/ListOwner.h"
 #include "app/ListPlace.h"
 #include "app/MainWindow.h"
 #include "app/PageChecks.h"
 #include "app/ThreadWatch.h"
+#include "app/WatchStatus.h"
 #include "event/Event.h"
 #include "event/SystemDriver.h"
+#include "runtime/Program.h"
 
 namespace {
 
@@ -24,6 +27,24 @@ std::vector<Ref<ThreadWatch>> ListedRecords() {
     return records;
 }
 
+// Asks for every listed page and waits until each is answered; meanwhile
+// the status bar follows the check.
+// A page whose server asked for a pause is left alone until it is over.
+void CheckEveryPage(void (ThreadWatch::*apply)(const net::PageLines&)) {
+    CheckLine line;
+    String why;
+    for (const Ref<ThreadWatch>& record : ListedRecords()) {
+        if (record->Waiting(why)) {
+            Say(String("Not checking ") + record->name + " yet: " + why + ".");
+            continue;
+        }
+        line.Ask(record->streamURL, [record, apply](const net::PageLines& page) { ((*record).*apply)(page); });
+    }
+    CheckStarted(line);
+    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEnded();
+}
+
 }  // namespace
 
 void Attend(const std::function<bool()>& done, int32_t millis) {
@@ -32,12 +53,15 @@ void Attend(const std::function<bool()>& done, int32_t millis) {
     for (;;) {
         while (int32_t id = PollEventQueue()) HandleEvent(id);
         AnswerFinishedChecks();
+        RetryDueSave();
+        RefreshStatus();
         if (done()) return;
         int64_t left = kAttendMillis;
         if (millis != kUntilDone) {
             left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (left <= 0) return;
         }
+        if (int32_t retry = SaveRetryDueIn(); retry >= 0) left = std::min<int64_t>(left, std::max(retry, 1));
         WaitForChecks(static_cast<int32_t>(std::min<int64_t>(left, kAttendMillis)));
     }
 }
@@ -48,44 +72,37 @@ void PollOnce() {
 }
 
 void ThreadWatch::update() {
-    CheckLine line;
-    String why;
-    for (const Ref<ThreadWatch>& record : ListedRecords()) {
-        // A server that asked for a pause is left alone until it is over.
-        if (record->Waiting(why)) {
-            Say(String("Not checking ") + record->name + " yet: " + why + ".");
-            continue;
-        }
-        line.Ask(record->streamURL, [record](const net::PageLines& page) { record->ApplyCheck(page); });
-    }
-    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEveryPage(&ThreadWatch::ApplyCheck);
     SaveList();
 }
 
 void CheckStoredPages() {
-    CheckLine line;
-    for (const Ref<ThreadWatch>& record : ListedRecords()) {
-        line.Ask(record->streamURL, [record](const net::PageLines& page) {
-            if (!record->IsListed() || page.ok) return;
-            record->NoteWait(page);
-            record->ReportFailure(page);
-        });
-    }
-    Attend([&] { return line.Idle(); }, kUntilDone);
+    CheckEveryPage(&ThreadWatch::ApplyStartUpCheck);
+    SaveListIfChanged();
 }
 
 void RunCycle() {
     Say("Update");
     ThreadWatch::update();
     Say("GUI stuff");
-    for (int32_t i = 0; i <= 1500; ++i) {
-        Attend([] { return false; }, 200);
-        Say(String("Countdown: ") + FormatInt(1500 - i));
+    CountdownAt(kCountdownSteps);
+    for (int32_t i = 0; i < kCountdownSteps; ++i) {
+        Attend([] { return CheckRequested(); }, kCountdownStepMillis);
+        // "Check now": the next cycle starts at once.
+        if (TakeCheckRequest()) return;
+        int32_t left = kCountdownSteps - 1 - i;
+        Say(String("Countdown: ") + FormatInt(left));
+        CountdownAt(left);
     }
 }
 
 void MainBody() {
     PlaceWatchList();
+    // The claim is on the list in the folder just settled.
+    if (!ClaimList()) {
+        ShowListOwner();
+        EndProgram();
+    }
     BuildMainWindow();
     String takenOver = TakeOverLeftList();
     LoadList();

@@ -29,6 +29,7 @@ void CheckLine::Ask(const String& streamURL, Answer answer) {
     asked.answer = std::move(answer);
     asked.ticket = PageFetches().Submit(streamURL.ToBytes8());
     _asks.push_back(std::move(asked));
+    ++_asked;
 }
 
 bool CheckLine::Deliver(uint64_t ticket, net::PageLines& page) {
@@ -36,6 +37,7 @@ bool CheckLine::Deliver(uint64_t ticket, net::PageLines& page) {
         if (asked.ticket != ticket || asked.done) continue;
         asked.done = true;
         asked.page = std::move(page);
+        ++_finished;
         return true;
     }
     return false;

@@ -24,6 +24,9 @@ public:
     // host is answered as a failure without any fetch.
     void Ask(const String& streamURL, Answer answer);
     bool Idle() const { return _asks.empty(); }
+    // Pages asked for, and of them those whose fetch has finished.
+    int32_t AskedCount() const { return _asked; }
+    int32_t FinishedCount() const { return _finished; }
 
 private:
     friend void AnswerFinishedChecks();
@@ -37,6 +40,8 @@ private:
     void AnswerDue();
 
     std::deque<Asked> _asks;
+    int32_t _asked = 0;
+    int32_t _finished = 0;
 };
 
 // Takes the fetches finished so far and runs every answer that is due.

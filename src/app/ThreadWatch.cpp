@@ -1,10 +1,13 @@
 #include "app/ThreadWatch.h"
 
+#include <chrono>
 #include <vector>
 
 #include "app/Autosave.h"
 #include "app/ListFolder.h"
 #include "app/PageChecks.h"
+#include "app/StateFile.h"
+#include "app/WatchStatus.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
 #include "stream/FileStream.h"
@@ -17,12 +20,30 @@ namespace {
 
 // The name the user knows the list by; its path is ListFile(kFile).
 const char* const kFile = kWatchListFile;
+// The page states beside it.
+const char* const kStateFile = kPageStateFile;
+
+// A save that finds the file held by another program is tried again this
+// often, from the main loop, for this long before it counts as failed.
+constexpr auto kSaveRetryEvery = std::chrono::milliseconds(50);
+constexpr auto kSaveRetryFor = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
 
 // The file was there at start-up but could not be read: nothing may be
 // written over it until it can.
 bool g_fileUnread = false;
 // The last save failed, and the user has been told.
 bool g_saveFailing = false;
+// The list as the file holds it since the last load or save.
+std::string g_savedBytes;
+// A save waits for a file another program holds: since when, and when next.
+bool g_retrying = false;
+Clock::time_point g_busySince, g_retryAt;
+// The page states: the last save failed and the user has been told; what
+// the file holds since the last save.
+bool g_stateSaveFailing = false;
+std::string g_savedStates;
 
 }  // namespace
 
@@ -45,7 +66,23 @@ Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int3
     record->_listed = true;
     AppendGadgetItem(LinkBox, record->name, 0, 0, record->streamURL, nullptr);
     ThreadList->AddLast(record);
+    record->ShowState();
     return record;
+}
+
+void AddPageColumns(const Ref<TGadget>& list) {
+    // The names take the most room, the state what is left of the rest.
+    AddGadgetColumn(list, "Name", 100, 3);
+    AddGadgetColumn(list, "Last check", 80, 0);
+    AddGadgetColumn(list, "State", 100, 2);
+}
+
+void ThreadWatch::ShowState() {
+    StatesChanged();
+    if (!_listed || CountGadgetColumns(LinkBox) <= kStateColumn) return;
+    int64_t now = NowSeconds();
+    SetGadgetItemCell(LinkBox, index, kLastCheckColumn, LastCheckText(state, now));
+    SetGadgetItemCell(LinkBox, index, kStateColumn, StateText(state, now));
 }
 
 Ref<ThreadWatch> ThreadWatch::Create(const String& url, const String& name) {
@@ -68,6 +105,7 @@ void ThreadWatch::remove() {
     DeleteGadgetItem(LinkBox, index);
     ThreadList->Remove(self);
     _listed = false;
+    StatesChanged();
     for (Ref<Object> o : *ThreadList) {
         Ref<ThreadWatch> record = Cast<ThreadWatch>(o);
         if (record && record->index > index) --record->index;
@@ -78,6 +116,25 @@ void ThreadWatch::remove() {
 void ThreadWatch::ReportFailure(const net::PageLines& page) {
     Say(String("Failed to connect to ") + name + ".");
     Say(String("Reason: ") + FailureText(page) + ".");
+}
+
+void ThreadWatch::NoteFailure(const net::PageLines& page) {
+    ReportFailure(page);
+    state.CheckFailed(NowSeconds(), FailureText(page));
+    ShowState();
+}
+
+bool ThreadWatch::Open() {
+    if (!OpenURL(URL)) return false;
+    state.newActivity = false;
+    return true;
+}
+
+void ThreadWatch::Seen() {
+    bool wasNew = state.newActivity;
+    if (!Open() || !wasNew) return;
+    ShowState();
+    SavePageStates();
 }
 
 bool ThreadWatch::Waiting(String& why) const {
@@ -96,28 +153,111 @@ void ThreadWatch::ApplyCheck(const net::PageLines& page) {
     NoteWait(page);
     if (!page.ok) {
         // A failed fetch is not a page: the stored count stays.
-        ReportFailure(page);
+        NoteFailure(page);
+        return;
+    }
+    state.CheckSucceeded(NowSeconds());
+    if (Length == kNotCounted) {
+        // Stored before its first fetch came back: nothing to compare with.
+        Length = page.lines;
+        ShowState();
         return;
     }
     Say(String("Old count: ") + FormatInt(Length));
     Say(String("New Count: ") + FormatInt(page.lines));
-    if (page.lines == Length) return;
-    if (Confirm(String("Someone commented on ") + name + ". Would you like to visit that page?", 0)) OpenURL(URL);
+    if (page.lines == Length) {
+        ShowState();
+        return;
+    }
+    // Marked until the page is opened: now, or later from the list.
+    state.newActivity = true;
+    ShowState();
+    if (Confirm(String("Someone commented on ") + name + ". Would you like to visit that page?", 0)) Open();
     Length = page.lines;
+    ShowState();
+    SavePageStates();
+}
+
+void ThreadWatch::ApplyStartUpCheck(const net::PageLines& page) {
+    if (!_listed) return;
+    if (!page.ok) {
+        NoteWait(page);
+        NoteFailure(page);
+    } else if (page.lines == Length || Length == kNotCounted) {
+        // A page stored before its first count came back gets it now.
+        Length = page.lines;
+        state.CheckSucceeded(NowSeconds());
+        ShowState();
+    }
 }
 
 namespace {
+
+// Tells the user of the first failure of a run of failures; `saved` again.
+bool TellFirstFailure(bool saved, bool& failing, const String& message) {
+    if (!saved && !failing) Notify(message);
+    failing = !saved;
+    return saved;
+}
+
+// The stored states of records just listed. A state file that is missing
+// or broken leaves them not checked yet; it never costs a page.
+void ApplyStoredStates(const std::vector<Ref<ThreadWatch>>& records) {
+    std::vector<std::pair<String, String>> keys;
+    for (const Ref<ThreadWatch>& record : records) keys.emplace_back(record->URL, record->name);
+    SettleCutOffReplacements(ListFile(kStateFile));
+    std::vector<PageState> states = MatchStates(keys, ReadStateFile(ListFile(kStateFile)));
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i]->state = states[i];
+        records[i]->ShowState();
+    }
+}
 
 void ListStored(const std::vector<StoredPage>& pages) {
     // A visible list box repaints with every row added; hidden, hundreds of
     // rows go in at once.
     HideGadget(LinkBox);
+    std::vector<Ref<ThreadWatch>> listed;
     for (const StoredPage& page : pages) {
         // The empty line after the last record gives an entry with no
         // address, which names no page.
-        if (!page.url.IsEmpty()) ThreadWatch::Listed(page.url, page.name, page.length);
+        if (!page.url.IsEmpty()) listed.push_back(ThreadWatch::Listed(page.url, page.name, page.length));
     }
+    ApplyStoredStates(listed);
     ShowGadget(LinkBox);
+}
+
+std::vector<StoredPage> ListedPages() {
+    std::vector<StoredPage> pages;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
+    }
+    return pages;
+}
+
+void TellKeptCopies(const std::vector<String>& kept) {
+    if (kept.empty()) return;
+    Notify(String("The watch list ") + kFile + " is missing. A partly written copy was found and kept as " +
+           String::Join(kept, ", ") + "; it is not loaded, as pages may be missing from it. The list starts empty.");
+}
+
+// Busy: tried again from the main loop while that stays short; then, as
+// any other failure, it is shown once per run of failures.
+bool Saved(ReplaceResult result, std::string bytes) {
+    Clock::time_point now = Clock::now();
+    if (result == ReplaceResult::Busy) {
+        if (!g_retrying) g_busySince = now;
+        g_retrying = now - g_busySince < kSaveRetryFor;
+        g_retryAt = now + kSaveRetryEvery;
+        if (g_retrying) return false;
+    }
+    g_retrying = false;
+    bool saved = result == ReplaceResult::Replaced;
+    if (saved) g_savedBytes = std::move(bytes);
+    return TellFirstFailure(saved, g_saveFailing,
+                            String("The watch list could not be saved to ") + kFile +
+                                ". Changes made since the last save are lost when the program ends unless a later "
+                                "save works.");
 }
 
 }  // namespace
@@ -125,12 +265,19 @@ void ListStored(const std::vector<StoredPage>& pages) {
 void LoadList() {
     g_fileUnread = false;
     g_saveFailing = false;
+    g_retrying = false;
+    g_savedBytes.clear();
+    g_stateSaveFailing = false;
+    g_savedStates.clear();
     std::vector<StoredPage> pages;
-    switch (ReadWatchFile(ListFile(kFile), pages)) {
+    std::vector<String> kept;
+    switch (ReadWatchFile(ListFile(kFile), pages, &kept)) {
     case WatchFileState::Read:
         ListStored(pages);
+        g_savedBytes = EncodeWatchList(ListedPages());
         break;
     case WatchFileState::Missing:
+        TellKeptCopies(kept);
         WriteWatchFile(ListFile(kFile), {});
         break;
     case WatchFileState::Unreadable:
@@ -150,15 +297,45 @@ bool SaveList() {
         ListStored(pages);
         Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
     }
-    std::vector<StoredPage> pages;
-    for (Ref<Object> o : *ThreadList) {
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
-    }
-    bool saved = WriteWatchFile(ListFile(kFile), pages);
-    if (!saved && !g_saveFailing) {
-        Notify(String("The watch list could not be saved to ") + kFile +
-               ". Changes made since the last save are lost when the program ends unless a later save works.");
-    }
-    g_saveFailing = !saved;
+    std::string bytes = EncodeWatchList(ListedPages());
+    ReplaceResult result = ReplaceWholeFile(ListFile(kFile), bytes);
+    bool saved = Saved(result, std::move(bytes));
+    SavePageStates();
     return saved;
+}
+
+bool SaveListIfChanged() {
+    if (!g_retrying && !g_fileUnread && EncodeWatchList(ListedPages()) == g_savedBytes) {
+        SavePageStates();
+        return true;
+    }
+    return SaveList();
+}
+
+void RetryDueSave() {
+    if (g_retrying && Clock::now() >= g_retryAt) SaveList();
+}
+
+int32_t SaveRetryDueIn() {
+    if (!g_retrying) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_retryAt - Clock::now()).count();
+    return static_cast<int32_t>(std::max<int64_t>(left, 0));
+}
+
+bool SavePageStates() {
+    if (g_fileUnread) return false;
+    std::vector<PageStateRecord> records;
+    for (Ref<Object> o : *ThreadList) {
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back({record->URL, record->name, record->state});
+    }
+    std::string bytes = EncodePageStates(records);
+    if (bytes == g_savedStates) return true;
+    ReplaceResult result = ReplaceWholeFile(ListFile(kStateFile), bytes);
+    // A file held for a moment is written at the next save.
+    if (result == ReplaceResult::Busy) return false;
+    if (result == ReplaceResult::Replaced) g_savedStates = std::move(bytes);
+    return TellFirstFailure(result == ReplaceResult::Replaced, g_stateSaveFailing,
+                            String("The page states could not be saved to ") + kStateFile +
+                                ". After the next start, pages may show older states, and new activity not yet "
+                                "seen may show as seen.");
 }

@@ -6,10 +6,16 @@
 #include <chrono>
 #include <cstdint>
 
+#include "app/PageState.h"
 #include "gui/Gadget.h"
 #include "net/PageFetch.h"
 #include "runtime/List.h"
 #include "runtime/String.h"
+
+// The Length of a page stored before any fetch of it came back (an Add still
+// out when the program ended): its first whole fetch sets the count, with
+// no question, as an Add would have. Stored as it is, as "-1".
+constexpr int32_t kNotCounted = -1;
 
 class ThreadWatch : public Object {
 public:
@@ -29,10 +35,19 @@ public:
     static void update();
 
     // What a check of this page found: the console lines, the question when
-    // the count changed, the new count. Nothing for a record no longer listed.
+    // the count changed, the new count, the state. Nothing for a record no
+    // longer listed.
     void ApplyCheck(const net::PageLines& page);
+    // The look at every stored page at start-up: a failure is reported and
+    // shown, an unchanged page is up to date; a changed one is left to the
+    // first cycle, which asks about it.
+    void ApplyStartUpCheck(const net::PageLines& page);
     // The console lines of a failed fetch.
     void ReportFailure(const net::PageLines& page);
+    // The user opened the page from the list: its new activity is seen.
+    void Seen();
+    // Puts the state into the record's row.
+    void ShowState();
     // True from listing until remove().
     bool IsListed() const { return _listed; }
     // True while the server's last answer asked not to be asked again yet
@@ -47,12 +62,25 @@ public:
     String name;
     int32_t index = 0;
     uint8_t first = 0;
+    PageState state;
 
 private:
+    // A failed fetch: the console lines and the failing state.
+    void NoteFailure(const net::PageLines& page);
+    // Opens the page; true when the browser took it, and then its new
+    // activity is seen.
+    bool Open();
+
     bool _listed = false;
     std::chrono::steady_clock::time_point _notBefore{};
     String _waitReason;
 };
+
+// The columns of LinkBox after the names: the last check and the state.
+constexpr int32_t kLastCheckColumn = 1;
+constexpr int32_t kStateColumn = 2;
+// Gives a list box those columns.
+void AddPageColumns(const Ref<TGadget>& list);
 
 // Every record, in order of creation.
 extern Ref<TList> ThreadList;
@@ -69,12 +97,27 @@ String FixURL(const String& url);
 // Lists every page stored in "autosave.dat" with its stored count, creating
 // an empty file when there is none. A file that is there but cannot be read
 // is never written over: the user is told once, and the list starts empty
-// until the file can be read again (see SaveList).
+// until the file can be read again (see SaveList). A partly written copy
+// found beside a missing file is kept, not loaded, and the user is told.
 void LoadList();
 // Rewrites "autosave.dat" from ThreadList in one step, so the old list stays
-// whole when anything fails. The first failure of a run of failures is
-// shown to the user. False when the list is not on disk.
+// whole when anything fails. It never waits: when another program holds the
+// file for a moment, the main loop tries again (RetryDueSave) for about a
+// second. Then the page states (SavePageStates). The first failure of a run
+// of failures is shown to the user. False when the list is not on disk (yet).
 bool SaveList();
+// SaveList, unless the list is what the file holds since the last load or
+// save, and the page states in any case: for the end of the program.
+bool SaveListIfChanged();
+// Rewrites the page states beside the list (app/StateFile.h) when they
+// changed since the last save; not while the list itself could not be
+// read, whose pages' states are in there. A file held for a moment is
+// written at the next save.
+bool SavePageStates();
+// Runs a save that waits for a held file when its next try is due.
+void RetryDueSave();
+// Milliseconds until that try; -1 when no save waits.
+int32_t SaveRetryDueIn();
 
 // Application output: one line to standard output.
 void Say(const String& text);

@@ -42,20 +42,21 @@ TSystemDriver& Driver() {
     return *SystemDriver;
 }
 
-String FormatLocalTime(const char* format) {
-    std::time_t now = std::time(nullptr);
+}  // namespace
+
+String FormatLocalTime(int64_t seconds, const char* format) {
+    std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
 #ifdef _WIN32
-    localtime_s(&local, &now);
+    // The Windows runtime refuses times before 1970 and after 3000.
+    if (localtime_s(&local, &t) != 0) return String();
 #else
-    localtime_r(&now, &local);
+    if (!localtime_r(&t, &local)) return String();
 #endif
     char buffer[64];
     size_t n = std::strftime(buffer, sizeof buffer, format, &local);
     return String::FromBytes8(buffer, static_cast<int32_t>(n));
 }
-
-}  // namespace
 
 void PumpSystem() {
     if (g_pumpBusy) return;
@@ -116,8 +117,8 @@ String ResolveURLForOpening(const String& url) {
 
 int32_t OpenURL(const String& url) { return Driver().OpenURL(ResolveURLForOpening(url)); }
 
-String DateText() { return FormatLocalTime("%d %b %Y"); }
-String TimeText() { return FormatLocalTime("%H:%M:%S"); }
+String DateText() { return FormatLocalTime(std::time(nullptr), "%d %b %Y"); }
+String TimeText() { return FormatLocalTime(std::time(nullptr), "%H:%M:%S"); }
 int32_t TickMillis() { return NativeTickMillis(); }
 
 void PostMainThreadCall(MainThreadFunction function, void* argument1, void* argument2) {

@@ -72,6 +72,10 @@ String ResolveURLForOpening(const String& url);
 // Local date ("%d %b %Y") and time ("%H:%M:%S").
 String DateText();
 String TimeText();
+// A time in seconds since 1970 (UTC) as local time, by strftime's `format`
+// (only the conversions every C runtime knows); empty when the platform
+// cannot convert it.
+String FormatLocalTime(int64_t seconds, const char* format);
 // Milliseconds since the system started (wraps after about 49.7 days).
 int32_t TickMillis();
 

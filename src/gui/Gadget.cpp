@@ -354,6 +354,37 @@ std::vector<int32_t> TGadget::SelectedItems() {
     return sel;
 }
 
+int32_t TGadget::AddColumn(const String& title, int32_t width, int32_t weight) {
+    int32_t column = static_cast<int32_t>(columns.size());
+    columns.push_back({title, std::max(width, 0), std::max(weight, 0)});
+    InsertListColumn(column, title, columns.back().width, columns.back().weight);
+    return column;
+}
+
+int32_t TGadget::ColumnCount() { return std::max<int32_t>(static_cast<int32_t>(columns.size()), 1); }
+
+int32_t TGadget::SetItemCell(int32_t index, int32_t column, const String& text) {
+    CheckItemIndex(index, ItemCount());
+    CheckItemIndex(column, ColumnCount());
+    Ref<TGadgetItem> item = items[index];
+    if (column == 0) {
+        item->text = text;
+    } else {
+        if (item->cells.size() < static_cast<size_t>(column)) item->cells.resize(column);
+        item->cells[column - 1] = text;
+    }
+    SetListCell(index, column, text);
+    return 0;
+}
+
+String TGadget::ItemCell(int32_t index, int32_t column) {
+    CheckItemIndex(index, ItemCount());
+    CheckItemIndex(column, ColumnCount());
+    const Ref<TGadgetItem>& item = items[index];
+    if (column == 0) return item->text;
+    return static_cast<size_t>(column) <= item->cells.size() ? item->cells[column - 1] : String();
+}
+
 int32_t TGadget::Insert(const Ref<TGadget>&, int32_t) { return 0; }
 intptr_t TGadget::Query(int32_t) { return 0; }
 
@@ -416,6 +447,8 @@ int32_t TGadget::SetListItem(int32_t, const String&, const String&, int32_t, con
 int32_t TGadget::RemoveListItem(int32_t) { return 0; }
 int32_t TGadget::SetListItemState(int32_t, int32_t) { return 0; }
 int32_t TGadget::ListItemState(int32_t) { return 0; }
+int32_t TGadget::InsertListColumn(int32_t, const String&, int32_t, int32_t) { return 0; }
+int32_t TGadget::SetListCell(int32_t, int32_t, const String&) { return 0; }
 Ref<TGadget> TGadget::RootNode() { return {}; }
 Ref<TGadget> TGadget::InsertNode(int32_t, const String&, int32_t) { return {}; }
 int32_t TGadget::ModifyNode(const Ref<TGadget>&, const String&, int32_t) { return 0; }
@@ -487,6 +520,10 @@ VW_FORWARD(int32_t, ItemState, (int32_t i), (i))
 VW_FORWARD(int32_t, SelectItem, (int32_t i, int32_t op), (i, op))
 VW_FORWARD(int32_t, SelectedItem, (), ())
 VW_FORWARD(std::vector<int32_t>, SelectedItems, (), ())
+VW_FORWARD(int32_t, AddColumn, (const String& t, int32_t w, int32_t g), (t, w, g))
+VW_FORWARD(int32_t, ColumnCount, (), ())
+VW_FORWARD(int32_t, SetItemCell, (int32_t i, int32_t c, const String& t), (i, c, t))
+VW_FORWARD(String, ItemCell, (int32_t i, int32_t c), (i, c))
 VW_FORWARD(int32_t, Insert, (const Ref<TGadget>& g, int32_t i), (g, i))
 VW_FORWARD(intptr_t, Query, (int32_t w), (w))
 VW_FORWARD(int32_t, CleanUp, (), ())
@@ -527,6 +564,8 @@ VW_FORWARD(int32_t, SetListItem,
 VW_FORWARD(int32_t, RemoveListItem, (int32_t i), (i))
 VW_FORWARD(int32_t, SetListItemState, (int32_t i, int32_t s), (i, s))
 VW_FORWARD(int32_t, ListItemState, (int32_t i), (i))
+VW_FORWARD(int32_t, InsertListColumn, (int32_t c, const String& t, int32_t w, int32_t g), (c, t, w, g))
+VW_FORWARD(int32_t, SetListCell, (int32_t i, int32_t c, const String& t), (i, c, t))
 VW_FORWARD(Ref<TGadget>, RootNode, (), ())
 VW_FORWARD(Ref<TGadget>, InsertNode, (int32_t i, const String& t, int32_t ic), (i, t, ic))
 VW_FORWARD(int32_t, ModifyNode, (const Ref<TGadget>& n, const String& t, int32_t ic), (n, t, ic))

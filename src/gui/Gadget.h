@@ -65,6 +65,17 @@ public:
     int32_t icon = 0;
     int32_t flags = 0;
     Ref<Object> extra;
+    // Texts of the columns after the first (column 1 first); a missing one
+    // is empty.
+    std::vector<String> cells;
+};
+
+// A column of an item-bearing gadget: its header, its width in layout
+// pixels and its share of the room the widths of all columns leave over.
+struct TGadgetColumn {
+    String title;
+    int32_t width = 0;
+    int32_t weight = 0;
 };
 
 class TGadget : public Object {
@@ -110,6 +121,16 @@ public:
     virtual int32_t SelectItem(int32_t index, int32_t op);
     virtual int32_t SelectedItem();
     virtual std::vector<int32_t> SelectedItems();
+    // Columns: a gadget without any has one, without a header, showing the
+    // item texts. The first column added names that one; each later one
+    // comes after the last. Returns the new column's number.
+    virtual int32_t AddColumn(const String& title, int32_t width, int32_t weight);
+    // At least 1: the item text column is always there.
+    virtual int32_t ColumnCount();
+    // The text of one cell; column 0 is the item's text. Only that cell
+    // changes, natively too: no row is rebuilt.
+    virtual int32_t SetItemCell(int32_t index, int32_t column, const String& text);
+    virtual String ItemCell(int32_t index, int32_t column);
 
     // Driver hooks from here on; the defaults do nothing.
     virtual int32_t Insert(const Ref<TGadget>& gadget, int32_t index);
@@ -153,6 +174,8 @@ public:
     virtual int32_t RemoveListItem(int32_t index);
     virtual int32_t SetListItemState(int32_t index, int32_t state);
     virtual int32_t ListItemState(int32_t index);
+    virtual int32_t InsertListColumn(int32_t column, const String& title, int32_t width, int32_t weight);
+    virtual int32_t SetListCell(int32_t index, int32_t column, const String& text);
     virtual Ref<TGadget> RootNode();
     virtual Ref<TGadget> InsertNode(int32_t index, const String& text, int32_t icon);
     virtual int32_t ModifyNode(const Ref<TGadget>& node, const String& text, int32_t icon);
@@ -198,6 +221,7 @@ public:
     GadgetEventFilter eventfilter = nullptr;  // unset
     Ref<Object> context;
     std::vector<Ref<TGadgetItem>> items;
+    std::vector<TGadgetColumn> columns;
     std::vector<int32_t> arrPrevSelection;
     Ref<Object> datasource;
     std::vector<String> datakeys;
@@ -241,6 +265,10 @@ public:
     int32_t SelectItem(int32_t index, int32_t op) override;
     int32_t SelectedItem() override;
     std::vector<int32_t> SelectedItems() override;
+    int32_t AddColumn(const String& title, int32_t width, int32_t weight) override;
+    int32_t ColumnCount() override;
+    int32_t SetItemCell(int32_t index, int32_t column, const String& text) override;
+    String ItemCell(int32_t index, int32_t column) override;
     int32_t Insert(const Ref<TGadget>& gadget, int32_t index) override;
     intptr_t Query(int32_t which) override;
     int32_t CleanUp() override;
@@ -281,6 +309,8 @@ public:
     int32_t RemoveListItem(int32_t index) override;
     int32_t SetListItemState(int32_t index, int32_t state) override;
     int32_t ListItemState(int32_t index) override;
+    int32_t InsertListColumn(int32_t column, const String& title, int32_t width, int32_t weight) override;
+    int32_t SetListCell(int32_t index, int32_t column, const String& text) override;
     Ref<TGadget> RootNode() override;
     Ref<TGadget> InsertNode(int32_t index, const String& text, int32_t icon) override;
     int32_t ModifyNode(const Ref<TGadget>& node, const String& text, int32_t icon) override;

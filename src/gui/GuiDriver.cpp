@@ -280,6 +280,14 @@ int32_t ModifyGadgetItem(const Ref<TGadget>& g, int32_t index, const String& tex
     return g->SetItem(index, text, tip, icon, extra, flags);
 }
 int32_t CountGadgetItems(const Ref<TGadget>& g) { return g->ItemCount(); }
+int32_t AddGadgetColumn(const Ref<TGadget>& g, const String& title, int32_t width, int32_t weight) {
+    return g->AddColumn(title, width, weight);
+}
+int32_t CountGadgetColumns(const Ref<TGadget>& g) { return g->ColumnCount(); }
+int32_t SetGadgetItemCell(const Ref<TGadget>& g, int32_t index, int32_t column, const String& text) {
+    return g->SetItemCell(index, column, text);
+}
+String GadgetItemCell(const Ref<TGadget>& g, int32_t index, int32_t column) { return g->ItemCell(index, column); }
 String GadgetItemText(const Ref<TGadget>& g, int32_t index) { return g->ItemText(index); }
 int32_t GadgetItemIcon(const Ref<TGadget>& g, int32_t index) { return g->ItemIcon(index); }
 Ref<Object> GadgetItemExtra(const Ref<TGadget>& g, int32_t index) { return g->ItemExtra(index); }

@@ -221,6 +221,12 @@ int32_t InsertGadgetItem(const Ref<TGadget>& gadget, int32_t index, const String
 int32_t ModifyGadgetItem(const Ref<TGadget>& gadget, int32_t index, const String& text, int32_t flags,
                          int32_t icon, const String& tip, const Ref<Object>& extra);
 int32_t CountGadgetItems(const Ref<TGadget>& gadget);
+// Columns with headers: width in layout pixels, weight the share of the room
+// left over (0: none). The first column added is the item text column.
+int32_t AddGadgetColumn(const Ref<TGadget>& gadget, const String& title, int32_t width, int32_t weight);
+int32_t CountGadgetColumns(const Ref<TGadget>& gadget);
+int32_t SetGadgetItemCell(const Ref<TGadget>& gadget, int32_t index, int32_t column, const String& text);
+String GadgetItemCell(const Ref<TGadget>& gadget, int32_t index, int32_t column);
 String GadgetItemText(const Ref<TGadget>& gadget, int32_t index);
 int32_t GadgetItemIcon(const Ref<TGadget>& gadget, int32_t index);
 Ref<Object> GadgetItemExtra(const Ref<TGadget>& gadget, int32_t index);

@@ -33,28 +33,42 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+namespace {
+
+// The code point of the well-formed sequence at `i`, with its length in
+// `size`; 0 in `size` for a malformed one (overlong, surrogate, beyond
+// U+10FFFF, cut short).
+uint32_t DecodeSequence(std::string_view bytes, size_t i, size_t& size) {
+    uint32_t b = static_cast<unsigned char>(bytes[i]);
+    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+    bool ok = extra >= 0 && i + static_cast<size_t>(extra) < bytes.size();
+    for (int k = 1; ok && k <= extra; ++k) {
+        uint32_t next = static_cast<unsigned char>(bytes[i + k]);
+        if ((next & 0xC0) != 0x80) ok = false;
+        else c = (c << 6) | (next & 0x3F);
+    }
+    static const uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+    if (ok && (c < kMinimum[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+    size = ok ? static_cast<size_t>(extra) + 1 : 0;
+    return c;
+}
+
+}  // namespace
+
 std::u16string Utf8ToUtf16(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
     size_t i = 0;
     while (i < bytes.size()) {
-        uint32_t b = static_cast<unsigned char>(bytes[i]);
-        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-        uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < bytes.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            uint32_t next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (next & 0x3F);
-        }
-        static const uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (ok && (c < kMinimum[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        if (!ok) {
+        size_t size = 0;
+        uint32_t c = DecodeSequence(bytes, i, size);
+        if (size == 0) {
             out += u'\xFFFD';
             ++i;  // resynchronise on the next byte
             continue;
         }
-        i += static_cast<size_t>(extra) + 1;
+        i += size;
         if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));
@@ -64,6 +78,14 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
         }
     }
     return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    for (size_t i = 0, size = 0; i < bytes.size(); i += size) {
+        DecodeSequence(bytes, i, size);
+        if (size == 0) return false;
+    }
+    return true;
 }
 
 }  // namespace platform

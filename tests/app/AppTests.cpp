@@ -10,6 +10,13 @@
 #include <share.h>
 #endif
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+#include <algorithm>
+#include <cstdio>
 #include <thread>
 
 #include "TestPrinters.h"
@@ -17,9 +24,31 @@
 #include "app/Autosave.h"
 #include "app/MainLoop.h"
 #include "event/Event.h"
+#include "platform/Checksum.h"
+#include "platform/Files.h"
 #include "stream/FileSystem.h"
 
 using namespace apptest;
+
+namespace {
+
+// The names of "autosave.dat" and the files named after it, sorted.
+std::vector<std::string> ListFiles() {
+    std::vector<std::string> names;
+    for (const String& name : ListDirectory(".", 1))
+        if (name.HasPrefix("autosave.dat")) names.push_back(name.ToBytes8());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The checksum a whole replacement carries in its name.
+std::string Checksum(const std::string& bytes) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(platform::Fnv1a64(bytes)));
+    return text;
+}
+
+}  // namespace
 
 TEST(FixURL, SchemesAndPrefixes) {
     EXPECT_EQ(FixURL("http://forum.example/t?id=4"), String("http::forum.example/t?id=4"));
@@ -109,18 +138,23 @@ TEST_F(WatcherTest, TruncatedLastRecordReadsMissingLinesAsEmpty) {
 }
 
 TEST_F(WatcherTest, EntriesThatCannotBeFetchedAtStartUpAreKept) {
-    WriteFileBytes("autosave.dat", std::string(kDeadHost) + "/gone\r\nGone\r\n12\r\n" + kHost + "/a\r\nA\r\n3\r\n");
+    const std::string stored = std::string(kDeadHost) + "/gone\r\nGone\r\n12\r\n" + kHost + "/a\r\nA\r\n3\r\n";
+    WriteFileBytes("autosave.dat", stored);
     LoadList();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Gone", "A"}));
-    ThreadWatch::update();
+    CheckStoredPages();  // the start-up check
     std::vector<std::string> out = Output();
-    ASSERT_EQ(out.size(), 4u);
+    ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0], "Failed to connect to Gone.");
     EXPECT_EQ(out[1].rfind("Reason: ", 0), 0u) << out[1];  // why, in the engine's words
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Gone", "A"}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
+    ThreadWatch::update();
+    out = Output();
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0], "Failed to connect to Gone.");
     EXPECT_EQ(std::vector<std::string>(out.begin() + 2, out.end()),
               (std::vector<std::string>{"Old count: 3", "New Count: 3"}));
-    EXPECT_EQ(ReadFileBytes("autosave.dat"),
-              std::string(kDeadHost) + "/gone\r\nGone\r\n12\r\n" + kHost + "/a\r\nA\r\n3\r\n");
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
 }
 
 TEST_F(WatcherTest, SaveWritesExactBytesAndReplacesTheFile) {
@@ -132,7 +166,7 @@ TEST_F(WatcherTest, SaveWritesExactBytesAndReplacesTheFile) {
     // Text that fits in 8 bits is written as it always was.
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nFirst\r\n3\r\nhttp://" + kHost +
                                                  "/b\r\nCaf\xE9 \xFF\r\n5\r\n");
-    EXPECT_EQ(PathKind("autosave.dat.new"), 0);  // nothing left behind
+    EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});  // nothing left behind
 }
 
 TEST_F(WatcherTest, LineBreaksInTextCannotShiftRecords) {
@@ -141,33 +175,78 @@ TEST_F(WatcherTest, LineBreaksInTextCannotShiftRecords) {
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a  \r\ntwo lines x\r\n3\r\n");
 }
 
-TEST_F(WatcherTest, FailedSaveLeavesTheOldFile) {
-    ThreadWatch::Create(Url("/a"), "A");
-    SaveList();
-    std::string before = ReadFileBytes("autosave.dat");
-    ThreadWatch::Create(Url("/b"), "B");
-    MakeDirectory("autosave.dat.new", 0);  // the temporary file cannot be written
-    EXPECT_FALSE(SaveList());
-    EXPECT_EQ(ReadFileBytes("autosave.dat"), before);
-    EraseDirectory("autosave.dat.new");
+// Saves that fail for good leave the old file and nothing else, and are not
+// tried again and again: the window would not answer meanwhile.
+TEST_F(WatcherTest, AFailedSaveLeavesTheOldFileAndDoesNotWait) {
+    ThreadWatch::Listed(Url("/a"), "A", 3);
+    ASSERT_TRUE(SaveList());
+    ThreadWatch::Listed(Url("/b"), "B", 5);
+#ifndef _WIN32
+    {
+        // Cut short while the new contents are written.
+        const std::string before = ReadFileBytes("autosave.dat");
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small{16, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+        bool saved = SaveList();
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(ReadFileBytes("autosave.dat"), before);
+        EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
+    }
+#endif
+    // A folder where the file should be: access denied, to Windows. It goes
+    // a moment later, but a save that found it does not wait for that.
+    RemoveFile("autosave.dat");
+    MakeDirectory("autosave.dat");
+    std::thread clear([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        platform::RemoveDir(u"autosave.dat");
+    });
+    bool saved = SaveList();
+    clear.join();
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(SaveRetryDueIn(), -1);  // and no try is waiting
+    EXPECT_TRUE(ListFiles().empty());
 }
 
 #ifdef _WIN32
-TEST_F(WatcherTest, SaveWaitsBrieflyForAFileHeldByAnotherProgram) {
-    ThreadWatch::Create(Url("/a"), "A");
-    SaveList();
-    // Another program holds the file without sharing it, then lets go.
-    int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYRW);
-    ASSERT_GE(held, 0);
+// Another program holds the file for a moment (a scanner, an editor): the
+// save does not wait for it, and the main loop saves once the file is free.
+TEST_F(WatcherTest, ASaveOfAHeldFileIsTriedAgainWithoutWaiting) {
+    ThreadWatch::Listed(Url("/a"), "A", 3);
+    ASSERT_TRUE(SaveList());
+    // Reading shut out too, or only replacing.
+    for (int share : {_SH_DENYRW, _SH_DENYNO}) {
+        Ref<ThreadWatch> added = ThreadWatch::Listed(Url("/b"), String("B") + FormatInt(share), 5);
+        int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, share);
+        ASSERT_GE(held, 0);
+        std::thread release([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            _close(held);
+        });
+        bool saved = SaveList();
+        int32_t retry = SaveRetryDueIn();
+        Attend([] { return SaveRetryDueIn() < 0; }, 5000);
+        release.join();
+        EXPECT_FALSE(saved) << "share " << share;
+        EXPECT_GE(retry, 0) << "share " << share;
+        EXPECT_NE(ReadFileBytes("autosave.dat").find(added->name.ToBytes8()), std::string::npos) << "share " << share;
+    }
+    // When the window closes it is gone at once, so the save waits, briefly.
+    ThreadWatch::Listed(Url("/c"), "Closing", 7);
+    int held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYNO);
     std::thread release([held] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
         _close(held);
     });
-    ThreadWatch::Create(Url("/b"), "B");
-    bool saved = SaveList();
+    StoreForClosing();
     release.join();
-    EXPECT_TRUE(saved);
-    EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nA\r\n3\r\n" + kHost + "/b\r\nB\r\n5\r\n");
+    EXPECT_NE(ReadFileBytes("autosave.dat").find("Closing"), std::string::npos);
+    EXPECT_TRUE(driver->notes.empty());
+    EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
 }
 
 TEST_F(WatcherTest, AFileThatCannotBeReadAtStartUpIsNotEmptied) {
@@ -190,29 +269,6 @@ TEST_F(WatcherTest, AFileThatCannotBeReadAtStartUpIsNotEmptied) {
     EXPECT_EQ(driver->notes.size(), 1u);
 }
 
-// The temporary file held open by another program (a scanner, say): the
-// save waits for it, or fails with the old list whole.
-TEST_F(WatcherTest, ATemporaryFileHeldByAnotherProgramNeverCostsTheList) {
-    ThreadWatch::Listed(Url("/a"), "A", 3);
-    SaveList();
-    std::string before = ReadFileBytes("autosave.dat");
-    ThreadWatch::Listed(Url("/b"), "B", 5);
-    // Writing shut out; then only moving (reading and writing shared).
-    for (auto [share, mode] : {std::pair{_SH_DENYRW, _O_RDWR}, std::pair{_SH_DENYNO, _O_RDONLY}}) {
-        int held = _wsopen(L"autosave.dat.new", mode | _O_CREAT | _O_BINARY, share, _S_IREAD | _S_IWRITE);
-        ASSERT_GE(held, 0);
-        std::thread release([held] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            _close(held);
-        });
-        bool saved = SaveList();
-        release.join();
-        std::string after = ReadFileBytes("autosave.dat");
-        EXPECT_TRUE(saved ? after == before + std::string(kHost) + "/b\r\nB\r\n5\r\n" : after == before)
-            << "share " << share << ", saved " << saved << ": " << after;
-        EXPECT_TRUE(saved) << "share " << share;
-    }
-}
 #endif
 
 TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
@@ -240,16 +296,46 @@ TEST_F(WatcherTest, UpdateReportsAsksAndKeepsNewCounts) {
 TEST_F(WatcherTest, AddActionsFromButtonAndEnterOnly) {
     URLField->SetText(Url("/a"));
     NameField->SetText("A");
-    Deliver(EventGadgetAction, URLField, 0);  // a text change adds nothing
-    Deliver(EventGadgetAction, NameField, 13);
-    EXPECT_EQ(ThreadList->Count(), 0);
+    // A text change, or Enter in the name field, adds nothing: no Add may
+    // even start, as it would merge with the one that counts.
+    for (auto [field, key] : {std::pair{URLField, 0}, std::pair{NameField, 13}, std::pair{NameField, 0}}) {
+        Deliver(EventGadgetAction, field, key);
+        EXPECT_FALSE(AddsPending()) << key;
+    }
     Deliver(EventGadgetAction, URLField, 13);
+    EXPECT_TRUE(AddsPending());
     Attend([] { return !AddsPending(); }, 30000);
     EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
     EXPECT_EQ(URLField->GetText(), String("URL"));
     EXPECT_EQ(NameField->GetText(), String("name"));
     EXPECT_EQ(ReadFileBytes("autosave.dat"), std::string(kHost) + "/a\r\nA\r\n3\r\n");
     EXPECT_TRUE(driver->notes.empty());
+}
+
+// When an Add ends, the focus goes back to the address field only from
+// where that Add was asked for, or from a field it reset: never from a
+// field where the next Add is being typed.
+TEST_F(WatcherTest, AnEndingAddTakesTheFocusOnlyFromWhereItWasAsked) {
+    struct Case {
+        const char* path;
+        Ref<TGadget> focus;
+        const char* typedMeanwhile;  // in the name field while the page was fetched
+        bool toAddress;
+    };
+    const Case cases[] = {
+        {"/a", AddButton, nullptr, true},     {"/a", NameField, nullptr, true},
+        {"/a", NameField, "Next", false},     {"/a", RemoveButton, nullptr, false},
+        {"/missing", AddButton, nullptr, true}, {"/missing", NameField, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        URLField->SetText(Url(c.path));
+        NameField->SetText("A");
+        Deliver(EventGadgetAction, AddButton, 0);
+        CommandGadget(c.focus);
+        if (c.typedMeanwhile) NameField->SetText(c.typedMeanwhile);
+        Attend([] { return !AddsPending(); }, 30000);
+        EXPECT_EQ(ActiveGadget(), c.toAddress ? URLField : c.focus) << c.path << " " << c.typedMeanwhile;
+    }
 }
 
 // A page that cannot be added says why and keeps what was typed.
@@ -346,17 +432,21 @@ TEST_F(WatcherTest, EveryScriptSurvivesASaveAndALoad) {
 TEST(WatchListCodec, ReadsBothFormsAndWritesTheNarrowOneWhenItFits) {
     struct Case {
         std::string bytes;
-        std::u16string name;
+        std::u16string url, name;
     };
     const Case cases[] = {
-        {"u\r\nCaf\xE9\r\n1\r\n", u"Caf\u00E9"},                 // 8-bit, as always
-        {"\xEF\xBB\xBFu\r\nCaf\xC3\xA9\r\n1\r\n", u"Caf\u00E9"},  // UTF-8 after the mark
-        {"\xEF\xBB\xBFu\nbad \xFF\n1\n", u"bad \uFFFD"},          // a broken sequence stays in its line
+        {"u\r\nCaf\xE9\r\n1\r\n", u"u", u"Caf\u00E9"},                 // 8-bit, as always
+        {"\xEF\xBB\xBFu\r\nCaf\xC3\xA9\r\n1\r\n", u"u", u"Caf\u00E9"},  // UTF-8 after the mark
+        // Written so by the old program when an address began with those
+        // three characters: what follows is not UTF-8, so all of it is 8-bit.
+        {"\xEF\xBB\xBFu\r\nCaf\xE9 \xFF\r\n1\r\n", u"\u00EF\u00BB\u00BFu", u"Caf\u00E9 \u00FF"},
+        {"\xEF\xBB\xBFu\nok\n1\n\xEF\xBB\xBF\n\xC3\n1\n", u"\u00EF\u00BB\u00BFu", u"ok"},  // cut sequence
     };
     for (const Case& c : cases) {
         std::vector<StoredPage> pages = DecodeWatchList(c.bytes);
-        ASSERT_EQ(pages.size(), 1u);
-        EXPECT_EQ(pages[0].name, String(c.name));
+        ASSERT_GE(pages.size(), 1u);
+        EXPECT_EQ(pages[0].url, String(c.url)) << c.bytes;
+        EXPECT_EQ(pages[0].name, String(c.name)) << c.bytes;
         EXPECT_EQ(pages[0].length, 1);
     }
     EXPECT_EQ(EncodeWatchList({{"u", String(u"Caf\u00E9"), 1}}), "u\r\nCaf\xE9\r\n1\r\n");
@@ -368,28 +458,77 @@ TEST(WatchListCodec, ReadsBothFormsAndWritesTheNarrowOneWhenItFits) {
 // and one again after a save in between worked.
 TEST_F(WatcherTest, AFailedSaveIsShownOncePerRunOfFailures) {
     ThreadWatch::Listed(Url("/a"), "A", 3);
-    MakeDirectory("autosave.dat.new", 0);  // the new contents cannot be written
+    MakeDirectory("autosave.dat", 0);  // where the file should be
     EXPECT_FALSE(SaveList());
     EXPECT_FALSE(SaveList());
     ASSERT_EQ(driver->notes.size(), 1u);
     EXPECT_NE(driver->notes[0].find("could not be saved"), std::string::npos) << driver->notes[0];
-    EraseDirectory("autosave.dat.new");
+    EraseDirectory("autosave.dat");
     EXPECT_TRUE(SaveList());
-    MakeDirectory("autosave.dat.new", 0);
+    RemoveFile("autosave.dat");
+    MakeDirectory("autosave.dat", 0);
     EXPECT_FALSE(SaveList());
     EXPECT_EQ(driver->notes.size(), 2u);
-    EraseDirectory("autosave.dat.new");
 }
 
-// A replacement cut off after the new contents were complete leaves them
-// beside a missing file: they are the list.
-TEST_F(WatcherTest, ANewListLeftBesideAMissingFileIsLoaded) {
-    std::string stored = std::string(kHost) + "/a\r\nA\r\n3\r\n";
-    WriteFileBytes("autosave.dat.new", stored);
+// Replacements of the list cut off before their last step, found at start-up
+// beside a missing list: only one that can be shown whole is the list.
+TEST_F(WatcherTest, AReplacementLeftBesideAMissingListIsLoadedOnlyWhenWhole) {
+    const std::string whole = EncodeWatchList({{Url("/a"), "A", 3}, {Url("/b"), "B", 5}});
+    const std::string ours = "autosave.dat.00000000000000aa." + Checksum(whole) + ".new";
+    struct Case {
+        std::string file, bytes;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {ours, whole, true},
+        {ours, whole.substr(0, whole.size() - 5), false},        // cut inside the second record
+        {ours, whole.substr(0, whole.find("3\r\n") + 3), false},  // cut at the end of a record
+        {"autosave.dat.new", whole.substr(0, whole.size() - 5), false},  // an older version's
+        {"autosave.dat.new", whole, false},  // whole, but nothing can show it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + ", " + std::to_string(c.bytes.size()) + " bytes");
+        StartAgain();
+        RemoveListFiles();
+        driver->notes.clear();
+        WriteFileBytes(c.file, c.bytes);
+        LoadList();
+        EXPECT_EQ(Names().size(), c.loaded ? 2u : 0u);
+        EXPECT_EQ(ReadFileBytes("autosave.dat"), c.loaded ? whole : "");
+        // One that is not loaded is kept as it is, and the user told where.
+        EXPECT_EQ(ReadFileBytes(c.file), c.loaded ? "" : c.bytes);
+        ASSERT_EQ(driver->notes.size(), c.loaded ? 0u : 1u);
+        if (!c.loaded) {
+            EXPECT_NE(driver->notes[0].find(c.file), std::string::npos) << driver->notes[0];
+        }
+    }
+    // Beside a list that is there, a whole one is older or lost the race to
+    // it: it goes, so it can never come back in the list's place later.
+    RemoveListFiles();
+    WriteFileBytes("autosave.dat", EncodeWatchList({{Url("/c"), "C", 7}}));
+    WriteFileBytes(ours, whole);
+    StartAgain();
     LoadList();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
-    EXPECT_EQ(ReadFileBytes("autosave.dat"), stored);
-    EXPECT_EQ(PathKind("autosave.dat.new"), 0);
+    EXPECT_EQ(Names(), std::vector<std::string>{"C"});
+    EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
+}
+
+// A page stored before its count came back (an Add still out when the
+// program ended) is counted by the start-up check, without a question; one
+// that cannot be fetched then stays, without a count, until it can.
+TEST_F(WatcherTest, APageStoredWithoutACountIsCountedAtTheNextStart) {
+    WriteFileBytes("autosave.dat", EncodeWatchList({{Url("/a"), "A", kNotCounted}, {Url("/gone"), "Gone", kNotCounted}}));
+    LoadList();
+    CheckStoredPages();
+    EXPECT_EQ(ReadFileBytes("autosave.dat"),
+              EncodeWatchList({{Url("/a"), "A", 3}, {Url("/gone"), "Gone", kNotCounted}}));
+    EXPECT_EQ(Output()[0], "Failed to connect to Gone.");
+    server->Set("/gone", Lines(2));
+    ThreadWatch::update();
+    EXPECT_TRUE(driver->questions.empty());
+    EXPECT_EQ(Output(), (std::vector<std::string>{"Old count: 3", "New Count: 3"}));
+    EXPECT_EQ(ReadFileBytes("autosave.dat"), EncodeWatchList({{Url("/a"), "A", 3}, {Url("/gone"), "Gone", 2}}));
 }
 
 // An entry stored without a host is kept, and never fetched from the local

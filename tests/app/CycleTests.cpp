@@ -167,3 +167,31 @@ TEST_F(WatcherTest, AddsAndRemovesDuringCyclesNeverMisplaceAResult) {
     }
     driver->onPoll = nullptr;
 }
+
+// Closing the window in the middle of a cycle keeps what the cycle applied
+// so far (an answered question is not asked again at the next start), and
+// an Add still out is stored without a count; changes nobody made are not
+// written.
+TEST_F(WatcherTest, ClosingMidCycleKeepsAppliedCountsAndAddsStillOut) {
+    server->Set("/slow", Lines(4), 1500);
+    server->Set("/late", Lines(9), 1500);
+    ThreadWatch::Listed(Url("/a"), "Alpha", 1);  // the page has 3 lines now
+    ThreadWatch::Listed(Url("/slow"), "Slow", 4);
+    ASSERT_TRUE(SaveList());
+    StoreForClosing();  // nothing changed: nothing written
+    EXPECT_EQ(driver->notes.size(), 0u);
+    driver->answers = {1};
+    std::string atClose;
+    driver->onPoll = [&] {
+        if (!atClose.empty() || driver->questions.empty()) return;
+        URLField->SetText(Url("/late"));
+        NameField->SetText("Late");
+        Deliver(EventGadgetAction, AddButton, 0);
+        StoreForClosing();
+        atClose = ReadFileBytes("autosave.dat");
+    };
+    ThreadWatch::update();
+    driver->onPoll = nullptr;
+    EXPECT_EQ(atClose, EncodeWatchList({{Url("/a"), "Alpha", 3}, {Url("/slow"), "Slow", 4},
+                                        {Url("/late"), "Late", kNotCounted}}));
+}

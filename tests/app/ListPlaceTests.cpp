@@ -7,6 +7,7 @@
 #include "WatcherFixture.h"
 #include "app/ListFolder.h"
 #include "app/ListPlace.h"
+#include "app/StateFile.h"
 #include "runtime/Program.h"
 #include "stream/FileSystem.h"
 
@@ -62,6 +63,7 @@ TEST_F(ListPlaceTest, TakeOverCopiesOnlyIntoAFolderWithoutAList) {
         EraseDirectory("place/data", 1);
         RemoveFile(kProgram + "/autosave.dat");
         if (c.sourceList) WriteFileBytes(Path(kProgram + "/autosave.dat"), kList);
+        WriteFileBytes(Path(kProgram + "/pagestate.dat"), EncodePageStates({{"u", "n", PageState{}}}));
         if (c.already) {
             MakeDirectory(kData, 1);
             WriteFileBytes(Path(kData + "/" + c.already), "kept");
@@ -75,6 +77,8 @@ TEST_F(ListPlaceTest, TakeOverCopiesOnlyIntoAFolderWithoutAList) {
         std::string copied = c.want == TakeOver::Copied ? kList : "";
         std::string in = c.already ? c.already : "autosave.dat";
         EXPECT_EQ(ReadFileBytes(Path(kData + "/" + in.c_str())), c.already ? "kept" : copied);
+        // The pages' states come with the list, and only with it.
+        EXPECT_EQ(PathKind(kData + "/pagestate.dat"), c.want == TakeOver::Copied ? PATH_FILE : PATH_NONE);
     }
 }
 

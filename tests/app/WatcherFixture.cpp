@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "NetTestSupport.h"
+#include "app/ListFolder.h"
 #include "app/MainLoop.h"
+#include "app/WatchStatus.h"
 #include "event/Event.h"
+#include "gui/GuiDriver.h"
 #include "net/HttpStream.h"
 #include "stream/FileStream.h"
 #include "stream/FileSystem.h"
@@ -111,6 +114,16 @@ int32_t TextGadget::SetText(const String& t) {
 
 String TextGadget::GetText() { return text; }
 
+int32_t TextGadget::Activate(int32_t command) {
+    if (command == ACT_FOCUS) Cast<FocusDriver>(GuiDriver)->focused = Ref<TGadget>(this);
+    return 1;
+}
+
+int32_t StatusWindow::SetStatus(const String& t) {
+    status = t;
+    return 0;
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -140,16 +153,17 @@ void WatcherTest::SetUp() {
     savedConsole = ConsoleStream;
     output = CreateBank(0);
     ConsoleStream = TTextStream::Create(NewBankStream(output), TTextStream::UTF8);
-    ThreadList = New<TList>();
-    NextIndex = 0;
-    LinkBox = New<TGadget>();
+    savedGui = GuiDriver;
+    GuiDriver = gui = New<FocusDriver>();
+    StartAgain();
     URLField = New<TextGadget>();
     NameField = New<TextGadget>();
-    AddButton = New<TGadget>();
-    RemoveButton = New<TGadget>();
+    AddButton = New<TextGadget>();
+    RemoveButton = New<TextGadget>();
+    CheckNowButton = New<TextGadget>();
+    MainWindow = New<StatusWindow>();
     SelectedIndex = -1;
-    RemoveFile("autosave.dat");
-    RemoveFile("autosave.dat.new");
+    RemoveListFiles();
     server = std::make_unique<PageServer>(kServerIp);
     ASSERT_TRUE(server->Ok());
     server->Set("/a", Lines(3));
@@ -161,8 +175,9 @@ void WatcherTest::TearDown() {
     Attend([] { return !AddsPending(); }, 10000);
     server.reset();
     SystemDriver = savedDriver;
+    GuiDriver = savedGui;
     ConsoleStream = savedConsole;
-    LinkBox = URLField = NameField = AddButton = RemoveButton = nullptr;
+    LinkBox = URLField = NameField = AddButton = RemoveButton = MainWindow = CheckNowButton = nullptr;
     ThreadList = nullptr;
 }
 
@@ -182,9 +197,32 @@ std::vector<std::string> WatcherTest::Names() {
     return names;
 }
 
+std::vector<std::string> WatcherTest::Row(int32_t index) {
+    std::vector<std::string> cells;
+    for (int32_t c = 0; c < CountGadgetColumns(LinkBox); ++c) cells.push_back(GadgetItemCell(LinkBox, index, c).ToUTF8());
+    return cells;
+}
+
+std::string WatcherTest::Status() {
+    RefreshStatus();
+    return Cast<StatusWindow>(MainWindow)->status.ToUTF8();
+}
+
 void WatcherTest::Deliver(int32_t id, const Ref<TGadget>& source, int32_t data) {
     DispatchEvent(MakeEvent(id, source, data));
     PollOnce();
+}
+
+void WatcherTest::StartAgain() {
+    ThreadList = New<TList>();
+    NextIndex = 0;
+    LinkBox = New<TGadget>();
+    AddPageColumns(LinkBox);
+}
+
+void WatcherTest::RemoveListFiles() {
+    for (const String& name : ListDirectory(".", 1))
+        if (name.HasPrefix(kWatchListFile) || name.HasPrefix(kPageStateFile)) PathKind(name) == PATH_DIRECTORY ? EraseDirectory(name, 1) : RemoveFile(name);
 }
 
 void WatcherTest::AddThroughWindow(const String& url, const String& name) {

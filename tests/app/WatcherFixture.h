@@ -17,6 +17,7 @@
 #include "app/MainWindow.h"
 #include "app/ThreadWatch.h"
 #include "event/SystemDriver.h"
+#include "gui/GuiDriver.h"
 #include "platform/Socket.h"
 #include "stream/Bank.h"
 #include "stream/TextStream.h"
@@ -70,11 +71,25 @@ public:
     std::function<void()> onPoll;
 };
 
-// Holds its text as a field does (the bare gadget model keeps none).
+// Knows which gadget has the focus, as a window system does.
+struct FocusDriver : TGanvikDriver {
+    Ref<TGadget> ActiveGadget() override { return focused; }
+    Ref<TGadget> focused;
+};
+
+// Holds its text and takes the focus when told, as a control does (the bare
+// gadget model does neither).
 struct TextGadget : TGadget {
     int32_t SetText(const String& t) override;
     String GetText() override;
+    int32_t Activate(int32_t command) override;
     String text;
+};
+
+// Keeps what its status bar was last given.
+struct StatusWindow : TGadget {
+    int32_t SetStatus(const String& t) override;
+    String status;
 };
 
 std::string ReadFileBytes(const std::string& path);
@@ -95,13 +110,22 @@ protected:
     // The console lines since the last call.
     std::vector<std::string> Output();
     std::vector<std::string> Names();
+    // The cells of one row of LinkBox: name, last check, state (UTF-8).
+    std::vector<std::string> Row(int32_t index);
+    std::string Status();
     // Posts an event the way a gadget does and lets the application poll it.
     void Deliver(int32_t id, const Ref<TGadget>& source, int32_t data);
     // Presses Add with these texts in the fields and waits for the page.
     void AddThroughWindow(const String& url, const String& name);
+    // An empty list and list box, as at a new start.
+    void StartAgain();
+    // Removes "autosave.dat" and everything named after it.
+    static void RemoveListFiles();
 
     Ref<ScriptedDriver> driver;
     Ref<TSystemDriver> savedDriver;
+    Ref<FocusDriver> gui;
+    Ref<TGanvikDriver> savedGui;
     Ref<TTextStream> savedConsole;
     Ref<TBank> output;
     std::unique_ptr<PageServer> server;

@@ -213,18 +213,43 @@ class InstallScenario:
         check(reg_value(RUN_KEY, PRODUCT) is not None and os.path.isfile(self.inst.desktop_shortcut),
               "the upgrade dropped an option chosen before")
 
+    def start_from_menu(self):
+        return subprocess.Popen([WINE_RUN, "start", "/unix", self.inst.shortcut], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def shortcut_starts_program(self):
-        before = self.inst.read_list()
-        starter = subprocess.Popen([WINE_RUN, "start", "/unix", self.inst.shortcut], stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.menu_list = self.inst.read_list()
+        self.starter = self.start_from_menu()
         pid = wait_for(windows_processes, 120, "the program started from the Start menu")[0]
-        window = wait_for(lambda: xdo("search", "--onlyvisible", "--pid", pid, "--name", f"^{WINDOW_TITLE}$",
-                                      check_rc=False).split(), 120, "its window")[0]
+        self.menu_window = wait_for(lambda: xdo("search", "--onlyvisible", "--pid", pid, "--name",
+                                                f"^{WINDOW_TITLE}$", check_rc=False).split(), 120, "its window")[0]
+        self.started_pids = [pid]
+
+    def second_start_brings_first_to_front(self):
+        window = self.menu_window
+        time.sleep(2)   # the first copy's start-up writes are done
+        listing = sorted(os.listdir(self.inst.data))
+        stamps = {n: os.stat(os.path.join(self.inst.data, n)).st_mtime_ns for n in listing}
+        xdo("windowminimize", "--sync", window)
+        t0 = time.monotonic()
+        second = self.start_from_menu()
+        # The second copy shows up, then goes; the first stays.
+        wait_for(lambda: len(windows_processes()) > 1 or time.monotonic() - t0 > 1.5, 10, "the second start")
+        wait_for(lambda: windows_processes() == self.started_pids, 10, "the second start to end")
+        took = time.monotonic() - t0
+        print(f"         second start ended after {took:.2f} s", flush=True)
+        second.wait(30)
+        check(took <= 2.0, f"the second start took {took:.2f} s to end")
+        wait_for(lambda: xdo("getactivewindow", check_rc=False).strip() == window, 5,
+                 "the first window to come to the front")
+        check(sorted(os.listdir(self.inst.data)) == listing and all(
+            os.stat(os.path.join(self.inst.data, n)).st_mtime_ns == t for n, t in stamps.items()),
+            "the second start wrote into the list's folder")
         xdo("windowactivate", "--sync", window, check_rc=False)
         xdo("key", "alt+F4")
         wait_for(lambda: not windows_processes(), 30, "the program to end")
-        starter.wait(30)
-        check(self.inst.read_list() == before, "starting from the Start menu changed the list")
+        self.starter.wait(30)
+        check(self.inst.read_list() == self.menu_list, "starting from the Start menu changed the list")
         check(BOX_TITLE not in xdo("search", "--name", BOX_TITLE, check_rc=False), "a message box was left")
 
     def uninstall_keeps_list(self):
@@ -252,6 +277,8 @@ class InstallScenario:
                  ("installed_copy_takes_over_left_list_and_keeps_adds_in_app_data", self.take_over_and_add),
                  ("upgrade_closes_running_copy_and_keeps_list_and_choices", self.upgrade_while_running),
                  ("start_menu_shortcut_starts_installed_program", self.shortcut_starts_program),
+                 ("second_start_from_menu_ends_fast_with_first_window_in_front",
+                  self.second_start_brings_first_to_front),
                  ("uninstall_silent_removes_program_and_keeps_list", self.uninstall_keeps_list),
                  ("uninstall_with_removelist_removes_list", self.uninstall_with_list)]
         try:

@@ -15,7 +15,6 @@ DISPLAY empty the script starts Xvfb and openbox itself), xdotool, root for
 port 80. Results go to $VW_TEST_XML as JUnit XML, one case per scenario step.
 """
 import os
-import random
 import shutil
 import subprocess
 import sys
@@ -39,17 +38,59 @@ SLOW_IP = "127.0.90.3"   # every answer waits 3 s: fetches overlap for seconds
 SLOWISH_IP = "127.0.90.4"  # every answer waits 1 s
 PROBE_LIMIT_MS = 100     # a window must answer within this (p99)
 
-# Client-area positions of the gadgets (centre points).
+# Client-area positions of the text fields (points inside them); the
+# buttons and the list's rows are found where the window shows them.
 URL_FIELD = (154, 16)
 NAME_FIELD = (154, 48)
-ADD_BUTTON = (400, 16)
-REMOVE_BUTTON = (400, 76)
-LIST_LEFT, LIST_TOP = 4, 64
-ROW_HEIGHT = 13
+ADD_BUTTON = "Add"
+REMOVE_BUTTON = "Remove"
+CHECK_NOW_BUTTON = "Check now"
 
 
 class WatchProgram(Program):
     """The program with the positions of its gadgets."""
+
+    def start(self):
+        self._buttons = None
+        return super().start()
+
+    def click(self, point, repeat=1):
+        """A point of the client area, or the text of a button."""
+        if isinstance(point, str):
+            # The buttons stay where they are while the window keeps its size.
+            if not self._buttons:
+                self._buttons = self.view()["buttons"]
+            point = self._buttons[point]
+        super().click(point, repeat)
+
+    def view(self):
+        """What the window shows, read from its controls (read_list.exe):
+        the status bar's text, the list's header titles and rows (a point in
+        each and its cells), the buttons' centres, the focused control's
+        class and position, the list's rectangle."""
+        r = subprocess.run([WINE_RUN, os.path.join(BIN_DIR, "read_list.exe"), WINDOW_TITLE],
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        view = {"status": None, "header": [], "rows": [], "buttons": {}, "focus": None, "list": None}
+        for line in r.stdout.decode("utf-8", "replace").splitlines():
+            kind, *f = line.rstrip("\r").split("\t")
+            if kind == "status":
+                view["status"] = f[0].strip() if f else ""
+            elif kind == "header":
+                view["header"] = f
+            elif kind == "row":
+                view["rows"].append({"x": int(f[1]), "y": int(f[2]), "cells": f[3:]})
+            elif kind == "button":
+                view["buttons"][f[0]] = (int(f[1]), int(f[2]))
+            elif kind == "focus":
+                view["focus"] = (f[0], int(f[1]), int(f[2]))
+            elif kind == "list":
+                view["list"] = tuple(int(v) for v in f)
+        self._buttons = view["buttons"]
+        return view
+
+    def rows(self):
+        """The cells of every row of the list."""
+        return [row["cells"] for row in self.view()["rows"]]
 
     def field_texts(self, title=WINDOW_TITLE):
         """What the text fields (and static texts) hold, by their y position
@@ -109,9 +150,8 @@ class WatchProgram(Program):
         check(self.read_autosave() == before, "a failed Add changed the list")
 
     def list_item(self, index):
-        # One row of the list box per record; the row height is that of
-        # Wine's default GUI font in a report-style list view.
-        return (LIST_LEFT + 40, LIST_TOP + 2 + ROW_HEIGHT * index + ROW_HEIGHT // 2)
+        row = self.view()["rows"][index]
+        return (row["x"], row["y"])
 
 
 class Browser:
@@ -399,66 +439,66 @@ def unreachable(work, env, results):
         prog.kill()
 
 
-# --- scenario 3: killed while saving --------------------------------------------
+# --- scenario 3: one running copy per list ---------------------------------------
 
-def killed_while_saving(work, env, server, results):
-    """Each start ends its first cycle with a save; the first page changes
-    every time, so the old and the new list differ in its count. The program
-    is killed at random moments late in that cycle, around the save, and the
-    file must hold one whole list, never a cut one."""
-    folder = os.path.join(work, "kill")
-    os.makedirs(folder, exist_ok=True)
-    prog = WatchProgram(PROGRAM, folder, env)
-    count = 150
-    # Long addresses make each save big (about 150 KB) and slow enough to
-    # be caught in the middle.
-    paths = [f"/k/{i:03d}/" + "p" * 1000 for i in range(count)]
+def one_copy_per_list(work, env, results):
+    """A copy on another list runs beside the first; a second start on the
+    first's list brings the first window to the front, restoring it when
+    minimised, and ends within 2 s having written nothing."""
+    stored = record_file([(f"http://{DEAD_IP}/o/a", "Alpha", 3)])
+    first = program_in(work, "owner", env, stored)
+    beside = program_in(work, "owner-other", env, stored)
+    state = {}
 
-    def serve(generation):
-        counts = [20 + generation] + [1 + i % 9 for i in range(1, count)]
-        for p, n in zip(paths, counts):
-            server.set_page(p, lines_body(n))
-        return [(f"http://{SERVER_IP}{p}", f"Page {i:03d}", n) for i, (p, n) in enumerate(zip(paths, counts))]
+    def files(folder):
+        # The harness itself writes stderr.txt for each start.
+        return {name: os.stat(os.path.join(folder, name)).st_mtime_ns for name in os.listdir(folder)
+                if name != "stderr.txt"}
 
-    outcomes = []
+    def side_by_side():
+        first.start()
+        state["first"] = first.main_window()
+        first.wait_line("GUI stuff", 60)
+        beside.start()
+        state["beside"] = beside.main_window()
+        beside.wait_line("GUI stuff", 60)
+        check(first.proc.poll() is None and beside.proc.poll() is None, "the copies on two lists did not both run")
 
-    def run():
-        stored = serve(-1)
-        old = serve(0)
-        with open(prog.autosave, "wb") as f:
-            f.write(record_file(stored))
-        # One whole first cycle measures how long the rest of the cycle and
-        # the save take after the answer.
-        prog.start()
-        t_answer = prog.answer_box(ok=False, timeout=120)
-        t_gui = prog.times[prog.wait_line("GUI stuff", 60)]
-        prog.kill()
-        check(prog.read_autosave() == record_file(old), "the first cycle did not save the new count")
-        window = max(t_gui - t_answer, 0.02)
-        seed = int(os.environ.get("VW_E2E_SEED", "0")) or random.randrange(1 << 30)
-        rng = random.Random(seed)
-        for generation in range(1, 9):
-            new = serve(generation)
-            prog.start()
-            t_answer = prog.answer_box(ok=False, timeout=120, wait=False)
-            time.sleep(max(0.0, t_answer + rng.uniform(0.7, 1.15) * window - time.monotonic()))
-            prog.kill()
-            got = prog.read_autosave()
-            if got == record_file(old):
-                outcomes.append("old")
-            elif got == record_file(new):
-                outcomes.append("new")
-                old = new
-            else:
-                raise Failure(f"after kill {generation} (seed {seed}) autosave.dat holds neither the old nor "
-                              f"the new list ({len(got) if got is not None else 'no'} bytes)")
-        print(f"         save window {window * 1000:.0f} ms, seed {seed}; file after each kill: "
-              f"{' '.join(outcomes)}", flush=True)
+    def second_start(minimised):
+        if minimised:
+            xdo("windowminimize", "--sync", state["first"])
+        beside.focus(state["beside"])
+        before = files(first.folder)
+        t0 = time.monotonic()
+        second = subprocess.run([WINE_RUN, first.exe], cwd=first.folder, env=env, stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=60)
+        took = time.monotonic() - t0
+        print(f"         second start on the same list ended after {took:.2f} s", flush=True)
+        check(second.returncode == 0, f"the second start ended with status {second.returncode}")
+        check(took <= 2.0, f"the second start took {took:.2f} s to end")
+        check(second.stdout == b"", f"the second start printed {second.stdout!r}")
+        check(files(first.folder) == before, f"the second start changed the folder: {before} -> {files(first.folder)}")
+        try:
+            wait_for(lambda: xdo("getactivewindow", check_rc=False).strip() == state["first"], 10,
+                     "the first copy's window to come to the front")
+        except Failure:
+            active = xdo("getactivewindow", check_rc=False).strip()
+            info = subprocess.run(["xprop", "-id", state["first"], "WM_STATE", "_NET_WM_STATE"], capture_output=True,
+                                  text=True).stdout
+            mapped = subprocess.run(["xwininfo", "-id", state["first"]], capture_output=True, text=True).stdout
+            raise Failure(f"the first copy's window did not come to the front: active {active} "
+                          f"({'beside' if active == state['beside'] else 'other'}), first {state['first']}: "
+                          f"{' '.join(info.split())} {[l.strip() for l in mapped.splitlines() if 'Map State' in l]}")
+        check(first.proc.poll() is None, "the first copy ended")
 
+    steps = [("one_copy_per_list_copies_on_two_lists_run_side_by_side", side_by_side),
+             ("one_copy_per_list_second_start_brings_the_first_to_the_front", lambda: second_start(False)),
+             ("one_copy_per_list_second_start_restores_a_minimised_first", lambda: second_start(True))]
     try:
-        results.run("killed_while_saving_keeps_a_whole_list", run)
+        results.run_steps(steps)
     finally:
-        prog.kill()
+        first.kill()
+        beside.kill()
 
 
 # --- scenario 4: the window goes on while pages are fetched ---------------------
@@ -484,12 +524,13 @@ def busy_window(work, env, server, slow, results):
         # Typing works while every page is being fetched.
         prog.fill(URL_FIELD, new[0])
         prog.fill(NAME_FIELD, new[1])
+        state["row 14"] = prog.list_item(14)   # and the buttons: the cycle will leave little time
         state["update"] = prog.times[prog.wait_line("Update", 120)]
         check_responsive(probe, t_window + 1.0, state["update"], "during the start-up load")
 
     def add_and_remove_during_cycle():
         check("GUI stuff" not in prog.lines(), "the cycle ended before the Add and Remove")
-        prog.click(prog.list_item(14))      # Slow 14: its page comes in the cycle's second round
+        prog.click(state["row 14"])      # Slow 14: its page comes in the cycle's second round
         prog.click(REMOVE_BUTTON)
         t_removed = prog.answer_box(ok=True)
         prog.click(ADD_BUTTON)
@@ -523,7 +564,20 @@ def busy_window(work, env, server, slow, results):
 
 # --- scenario 5: closing while pages are fetched ---------------------------------
 
-def close_while_fetching(work, env, slow, results):
+def close_and_time(prog, what):
+    """Closes the window with alt+F4; the program must end with status 0
+    within the second a window may take."""
+    prog.focus(prog.main_window())
+    xdo("key", "alt+F4")
+    t_close = time.monotonic()
+    rc = prog.wait_exit(30)
+    took = time.monotonic() - 0.3 - t_close   # wait_exit lingers 0.3 s for the last lines
+    print(f"         closed {what}: ended after {took:.2f} s", flush=True)
+    check(rc == 0, f"exit status {rc}")
+    check(took <= 1.0, f"the program took {took:.2f} s to end after the window was closed")
+
+
+def close_while_fetching(work, env, server, slow, results):
     pages = [(f"/c/{i:02d}", 3 + i) for i in range(12)]
     for path, n in pages:
         slow.set_page(path, lines_body(n))
@@ -543,20 +597,53 @@ def close_while_fetching(work, env, slow, results):
         check("GUI stuff" not in prog.lines(), f"the {phase} ended before the close")
         if phase == "load":
             check("Update" not in prog.lines(), "the start-up load ended before the close")
-        prog.focus(prog.main_window())
-        xdo("key", "alt+F4")
-        t_close = time.monotonic()
-        rc = prog.wait_exit(30)
-        took = time.monotonic() - 0.3 - t_close   # wait_exit lingers 0.3 s for the last lines
-        print(f"         closed during the {phase}: ended after {took:.2f} s", flush=True)
-        check(rc == 0, f"exit status {rc}")
-        check(took <= 1.0, f"the program took {took:.2f} s to end after the window was closed")
+        close_and_time(prog, f"during the {phase}")
         check(prog.read_autosave() == stored, f"autosave.dat after the close holds {prog.read_autosave()!r}")
+
+    def close_after_an_answer():
+        # Alpha's change is asked and answered while a slow page is still out.
+        server.set_page("/c/alpha", lines_body(3))
+        alpha, slow_page = (f"http://{SERVER_IP}/c/alpha", "Alpha"), (f"http://{SLOW_IP}/c/00", "Page 00")
+        with open(prog.autosave, "wb") as f:
+            f.write(record_file([(*alpha, 1), (*slow_page, 3)]))
+        prog.start()
+        prog.wait_line("Update", 120)
+        prog.answer_box(ok=True)
+        check("GUI stuff" not in prog.lines(), "the cycle ended before the close")
+        close_and_time(prog, "after an answer")
+        want = record_file([(*alpha, 3), (*slow_page, 3)])
+        check(prog.read_autosave() == want, f"autosave.dat after the close holds {prog.read_autosave()!r}")
+
+    def close_with_an_add_out():
+        # The page answers after 3 s; the window closes 0.8 s after Add.
+        late = (f"http://{SLOW_IP}/c/01", "Late")
+        with open(prog.autosave, "wb") as f:
+            f.write(b"")
+        prog.start()
+        prog.wait_line("GUI stuff", 60)
+        prog.fill(URL_FIELD, late[0])
+        prog.fill(NAME_FIELD, late[1])
+        prog.click(ADD_BUTTON)
+        time.sleep(0.8)
+        close_and_time(prog, "with an Add out")
+        check(prog.read_autosave() == record_file([(*late, -1)]),
+              f"autosave.dat after the close holds {prog.read_autosave()!r}")
+        # The next start counts it, and the first cycle asks nothing.
+        prog.start()
+        gui = prog.wait_line("GUI stuff", 120)
+        ls = prog.lines()[:gui + 1]
+        check(ls == ["Update", "Old count: 4", "New Count: 4", "GUI stuff"], f"the next start printed {ls}")
+        check(prog.read_autosave() == record_file([(*late, 4)]),
+              f"autosave.dat after the next start holds {prog.read_autosave()!r}")
 
     try:
         results.run("close_during_start_up_load_ends_at_once", close_during, "load")
         prog.kill()
         results.run("close_during_cycle_ends_at_once", close_during, "cycle")
+        prog.kill()
+        results.run("close_after_an_answered_change_keeps_the_new_count", close_after_an_answer)
+        prog.kill()
+        results.run("close_with_an_add_out_stores_it_for_the_next_start", close_with_an_add_out)
     finally:
         prog.kill()
 
@@ -681,7 +768,10 @@ def https_pages(work, env, browser, results):
         expired.stop()
 
 
-def main():
+def run_e2e(scenarios):
+    """Runs each scenario(work, env, browser, results) on the display, with
+    the recording browser first on PATH; writes $VW_TEST_XML and prints the
+    summary line. The exit status for the test runner."""
     if not os.path.exists(PROGRAM):
         print(f"no program at {PROGRAM}", file=sys.stderr)
         return 1
@@ -691,22 +781,27 @@ def main():
         start_persistent_wine()
         browser = Browser(work)
         env = dict(os.environ, PATH=browser.bin + os.pathsep + os.environ.get("PATH", ""))
-        server = LoopbackHttpServer(SERVER_IP).start()
-        slow = SlowServer(SLOW_IP, 3.0).start()
-        slowish = SlowServer(SLOWISH_IP, 1.0).start()
-        try:
-            user_session(work, env, server, browser, results)
-            unreachable(work, env, results)
-            killed_while_saving(work, env, server, results)
-            busy_window(work, env, server, slow, results)
-            close_while_fetching(work, env, slow, results)
-            mixed_order(work, env, server, slow, slowish, results)
-            https_pages(work, env, browser, results)
-        finally:
-            for s in (server, slow, slowish):
-                s.stop()
+        for scenario in scenarios:
+            scenario(work, env, browser, results)
     return results.finish()
 
 
+def all_scenarios(work, env, browser, results):
+    server = LoopbackHttpServer(SERVER_IP).start()
+    slow = SlowServer(SLOW_IP, 3.0).start()
+    slowish = SlowServer(SLOWISH_IP, 1.0).start()
+    try:
+        user_session(work, env, server, browser, results)
+        unreachable(work, env, results)
+        one_copy_per_list(work, env, results)
+        busy_window(work, env, server, slow, results)
+        close_while_fetching(work, env, server, slow, results)
+        mixed_order(work, env, server, slow, slowish, results)
+        https_pages(work, env, browser, results)
+    finally:
+        for s in (server, slow, slowish):
+            s.stop()
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_e2e([all_scenarios]))

@@ -56,6 +56,15 @@ public:
         return 0;
     }
     int32_t ListItemState(int32_t index) override { return states.count(index) ? states[index] : 0; }
+    int32_t InsertListColumn(int32_t column, const String& title, int32_t width, int32_t weight) override {
+        log += "col" + std::to_string(column) + ":" + title.ToBytes8() + "/" + std::to_string(width) + "/" +
+               std::to_string(weight) + " ";
+        return 0;
+    }
+    int32_t SetListCell(int32_t index, int32_t column, const String& text) override {
+        log += "cell" + std::to_string(index) + "." + std::to_string(column) + ":" + text.ToBytes8() + " ";
+        return 0;
+    }
 
     std::string Texts() {
         std::string s;
@@ -323,6 +332,33 @@ TEST_F(ItemTest, BadIndicesRaiseBeforeAnyChange) {
     EXPECT_THROW(list->ItemText(5), TArrayBoundsException);
     EXPECT_THROW(list->SelectItem(3, 1), TArrayBoundsException);
     EXPECT_EQ(list->Texts(), "a");
+    EXPECT_EQ(list->log, "");
+}
+
+TEST_F(ItemTest, ColumnsAndCellsChangeOneCellAndTravelWithTheirItem) {
+    EXPECT_EQ(CountGadgetColumns(list), 1);  // the item texts, without a header
+    EXPECT_THROW(SetGadgetItemCell(list, 0, 0, "x"), TArrayBoundsException);  // no item yet
+    EXPECT_EQ(AddGadgetColumn(list, "Name", 100, 3), 0);
+    EXPECT_EQ(AddGadgetColumn(list, "State", -5, -1), 1);  // negative sizes count as none
+    EXPECT_EQ(CountGadgetColumns(list), 2);
+    EXPECT_EQ(list->log, "col0:Name/100/3 col1:State/0/0 ");
+    Add("a");
+    Add("b");
+    list->log.clear();
+    SetGadgetItemCell(list, 1, 1, "failing");
+    SetGadgetItemCell(list, 0, 0, "renamed");
+    EXPECT_EQ(list->log, "cell1.1:failing cell0.0:renamed ");
+    EXPECT_EQ(GadgetItemText(list, 0), String("renamed"));
+    EXPECT_EQ(GadgetItemCell(list, 0, 1), String(""));
+    // An inserted item moves the others' cells with them; SetItem keeps them.
+    list->InsertItem(0, "new", "", 0, {}, 0);
+    EXPECT_EQ(GadgetItemCell(list, 2, 1), String("failing"));
+    ModifyGadgetItem(list, 2, "b2", 0, 0, "", {});
+    EXPECT_EQ(GadgetItemCell(list, 2, 1), String("failing"));
+    list->log.clear();
+    EXPECT_THROW(SetGadgetItemCell(list, 0, 2, "x"), TArrayBoundsException);
+    EXPECT_THROW(SetGadgetItemCell(list, 3, 1, "x"), TArrayBoundsException);
+    EXPECT_THROW(GadgetItemCell(list, 0, -1), TArrayBoundsException);
     EXPECT_EQ(list->log, "");
 }
 

@@ -473,6 +473,103 @@ TEST_F(Win32ListTest, MultiSelectionReportsLowestChange) {
     EXPECT_EQ(SelectedGadgetItems(list), (std::vector<int32_t>{1, 3}));
 }
 
+// The text a list view or header message puts into `item`'s buffer.
+template <class Item>
+std::wstring TextBy(HWND control, UINT msg, int index, Item item) {
+    wchar_t buf[256] = {};
+    item.pszText = buf;
+    item.cchTextMax = 256;
+    SendMessageW(control, msg, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return buf;
+}
+
+std::wstring CellText(HWND list, int row, int column) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    return TextBy(list, LVM_GETITEMTEXTW, row, item);
+}
+
+int ColumnWidth(HWND list, int column) {
+    return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+TEST_F(Win32ListTest, NamedColumnsShowAHeaderAndShareTheRoomLeft) {
+    Build(0, 3);
+    HWND h = Hwnd(list);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(h, LVM_GETHEADER, 0, 0));
+    EXPECT_FALSE(header && IsWindowVisible(header));  // no columns named: no header
+    AddGadgetColumn(list, "Name", 100, 3);
+    AddGadgetColumn(list, "Last check", 80, 0);
+    AddGadgetColumn(list, "State", 100, 2);
+    Pump(100);
+    header = reinterpret_cast<HWND>(SendMessageW(h, LVM_GETHEADER, 0, 0));
+    ASSERT_TRUE(header && IsWindowVisible(header));
+    std::vector<std::wstring> titles;
+    for (int c = 0; c < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++c) {
+        HDITEMW hd{};
+        hd.mask = HDI_TEXT;
+        titles.push_back(TextBy(header, HDM_GETITEMW, c, hd));
+    }
+    EXPECT_EQ(titles, (std::vector<std::wstring>{L"Name", L"Last check", L"State"}));
+    int dpi = DpiOf(h);
+    // Fixed widths, then the room left over 3 : 2, every pixel of it given.
+    for (int width : {300, 420}) {
+        SetGadgetShape(list, 10, 10, width, 200);
+        Pump(100);
+        RECT client;
+        GetClientRect(h, &client);
+        int room = client.right - 2 * ToDevice(100, dpi) - ToDevice(80, dpi);
+        EXPECT_EQ(ColumnWidth(h, 1), ToDevice(80, dpi)) << width;
+        EXPECT_EQ(ColumnWidth(h, 0), ToDevice(100, dpi) + room * 3 / 5) << width;
+        EXPECT_EQ(ColumnWidth(h, 0) + ColumnWidth(h, 1) + ColumnWidth(h, 2), client.right) << width;
+    }
+    EXPECT_TRUE(ListEvents().empty());
+}
+
+// 500 rows: a cell changes in place, without the row or the list being
+// rebuilt: the selection, the scroll position and the other cells stay.
+TEST_F(Win32ListTest, ACellChangesInPlaceAndRowsPutBackKeepTheirCells) {
+    Build(0, 500);
+    AddGadgetColumn(list, "Name", 100, 1);
+    AddGadgetColumn(list, "State", 100, 1);
+    HWND h = Hwnd(list);
+    SetGadgetItemCell(list, 250, 1, "before");
+    SelectGadgetItem(list, 250);
+    int top = static_cast<int>(SendMessageW(h, LVM_GETTOPINDEX, 0, 0));
+    ASSERT_GT(top, 0);
+    SetGadgetItemCell(list, 251, 1, "failing since 11:40");
+    SetGadgetItemCell(list, 250, 0, "Renamed");
+    EXPECT_EQ(CellText(h, 251, 1), L"failing since 11:40");
+    EXPECT_EQ(CellText(h, 250, 0), L"Renamed");
+    EXPECT_EQ(CellText(h, 250, 1), L"before");
+    EXPECT_EQ(CellText(h, 252, 1), L"");
+    EXPECT_EQ(SendMessageW(h, LVM_GETTOPINDEX, 0, 0), top);
+    EXPECT_EQ(SelectedGadgetItem(list), 250);
+    EXPECT_EQ(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0), 500);
+    ModifyGadgetItem(list, 250, "Row 250 again", 0, 0, "tip", {});
+    EXPECT_EQ(CellText(h, 250, 1), L"before");
+    EXPECT_EQ(SelectedGadgetItem(list), 250);
+    EXPECT_TRUE(ListEvents().empty());
+}
+
+TEST_F(Win32ListTest, EnterActsOnTheSelectedRowAndOtherwiseOnTheDefaultButton) {
+    Ref<TGadget> ok = NewButtonGadget("Add", 320, 10, 80, 24, window, BTNSTYLE_OK);
+    Build(0, 3);
+    Click(Row(1));
+    Drain(100);
+    Press(VK_RETURN);
+    std::vector<Seen> all = Drain();
+    std::vector<Seen> acted = From(all, list, {EventGadgetAction});
+    ASSERT_EQ(acted.size(), 1u);
+    EXPECT_EQ(acted[0].data, 1);
+    EXPECT_TRUE(From(all, ok, {EventGadgetAction}).empty());
+    DeselectGadgetItem(list, 1);
+    Press(VK_RETURN);
+    all = Drain();
+    EXPECT_TRUE(From(all, list, {EventGadgetAction}).empty());
+    EXPECT_EQ(From(all, ok, {EventGadgetAction}).size(), 1u);
+}
+
 class Win32FrameTest : public Win32GuiTest {
 protected:
     void SetUp() override {

@@ -254,6 +254,8 @@ public:
     int32_t RemoveListItem(int32_t index) override;
     int32_t SetListItemState(int32_t index, int32_t state) override;
     int32_t ListItemState(int32_t index) override;
+    int32_t InsertListColumn(int32_t column, const String& title, int32_t width, int32_t weight) override;
+    int32_t SetListCell(int32_t index, int32_t column, const String& text) override;
     int32_t SetTooltip(const String&) override { return 0; }
     LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) override;
     LRESULT OnNotify(WPARAM wparam, LPARAM lparam) override;
@@ -262,4 +264,14 @@ public:
 
     Ref<TIconStrip> _icons;
     int32_t _selected = -1;
+
+private:
+    // Gives each column its width and its share of the room left over; a
+    // list without named columns has its one column fill the width.
+    void FitColumns();
+    // The first selected row, -1 for none.
+    int32_t FirstSelectedRow();
+    void PutCell(int32_t index, int32_t column, const String& text);
+    LRESULT OnDialogCode(HWND hwnd, WPARAM wparam, LPARAM lparam);
+    LRESULT OnDeferredSelect();
 };

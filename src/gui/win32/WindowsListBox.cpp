@@ -1,6 +1,10 @@
-// One-column report list view without header. Selection changes are looked
-// at once the control has finished them (DeferredSelect), so one user action
-// gives one event; program changes keep _selected in step and emit nothing.
+// Report list view: one column without header until columns are named, then
+// a header and one cell per column, each cell set in place. Selection changes
+// are looked at once the control has finished them (DeferredSelect), so one
+// user action gives one event; program changes keep _selected in step and
+// emit nothing. Enter on a selected row acts on it like a double click.
+#include <algorithm>
+
 #include "event/Event.h"
 #include "gui/win32/WindowsGadgets.h"
 
@@ -48,13 +52,81 @@ int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const
     GetClientRect(_hwnd, &before);
     SendMessageW(_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     GetClientRect(_hwnd, &after);
-    // The column fills the width, which changes only when a scroll bar comes;
-    // sizing it on every insert makes filling a long list slow.
-    if (after.right != before.right || SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, 0, 0) == 0)
-        SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    // The columns fill the width, which changes only when a scroll bar comes;
+    // fitting them on every insert makes filling a long list slow.
+    if (after.right != before.right || SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, 0, 0) == 0) FitColumns();
+    // A row put back by SetListItem keeps its other cells.
+    if (index < ItemCount()) {
+        const std::vector<String>& cells = items[index]->cells;
+        for (size_t c = 0; c < cells.size(); ++c)
+            if (!cells[c].IsEmpty()) PutCell(index, static_cast<int32_t>(c + 1), cells[c]);
+    }
     if (!IsSingleSelect()) SelectionChanged();
     Sensitize();
     return 0;
+}
+
+void TWindowsListBox::PutCell(int32_t index, int32_t column, const String& text) {
+    std::wstring w = Wide(text.View());
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = w.data();
+    SendMessageW(_hwnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+int32_t TWindowsListBox::SetListCell(int32_t index, int32_t column, const String& text) {
+    DeSensitize();
+    PutCell(index, column, text);
+    Sensitize();
+    return 0;
+}
+
+int32_t TWindowsListBox::InsertListColumn(int32_t column, const String& title, int32_t, int32_t) {
+    std::wstring w = Wide(title.View());
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = w.data();
+    if (column == 0) {
+        // The list's own column gets the name, and the header shows.
+        LONG_PTR s = GetWindowLongPtrW(_hwnd, GWL_STYLE);
+        SetWindowLongPtrW(_hwnd, GWL_STYLE, s & ~static_cast<LONG_PTR>(LVS_NOCOLUMNHEADER));
+        SendMessageW(_hwnd, LVM_SETCOLUMNW, 0, reinterpret_cast<LPARAM>(&col));
+    } else {
+        SendMessageW(_hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+    }
+    FitColumns();
+    return 0;
+}
+
+void TWindowsListBox::FitColumns() {
+    if (columns.empty()) {
+        SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+        return;
+    }
+    RECT r{};
+    GetClientRect(_hwnd, &r);
+    int32_t dpi = DpiOf(_hwnd);
+    int64_t room = r.right - r.left, weights = 0;
+    std::vector<int32_t> widths;
+    for (const TGadgetColumn& c : columns) {
+        widths.push_back(ToDevice(c.width, dpi));
+        room -= widths.back();
+        weights += c.weight;
+    }
+    room = std::max<int64_t>(room, 0);
+    // Shares from running totals, so the rounding never loses a pixel.
+    int64_t soFar = 0, given = 0;
+    for (size_t i = 0; i < columns.size() && weights > 0; ++i) {
+        soFar += columns[i].weight;
+        int64_t upto = room * soFar / weights;
+        widths[i] += static_cast<int32_t>(upto - given);
+        given = upto;
+    }
+    for (size_t i = 0; i < widths.size(); ++i) {
+        WPARAM c = static_cast<WPARAM>(i);
+        if (SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, c, 0) != widths[i])
+            SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(widths[i], 0));
+    }
 }
 
 int32_t TWindowsListBox::SetListItem(int32_t index, const String& text, const String& tip, int32_t icon,
@@ -114,7 +186,7 @@ int32_t TWindowsListBox::SetIconStrip(const Ref<TIconStrip>& strip) {
 }
 
 int32_t TWindowsListBox::HasResized() {
-    SendMessageW(_hwnd, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    FitColumns();
     return 0;
 }
 
@@ -173,20 +245,36 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
     }
 }
 
-LRESULT TWindowsListBox::WndProc(HWND, UINT msg, WPARAM, LPARAM) {
-    if (msg == DeferredSelect) {
-        int32_t index;
-        if (IsSingleSelect()) {
-            index = static_cast<int32_t>(
-                SendMessageW(_hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
-        } else {
-            index = SelectionChanged();
-        }
-        if (index != _selected) {
-            if (IsSingleSelect()) _selected = index;
-            Ref<Object> ex = (index >= 0 && index < ItemCount()) ? ItemExtra(index) : Ref<Object>();
-            PostGuiEvent(EventGadgetSelect, index, 0, 0, 0, ex);
-        }
+int32_t TWindowsListBox::FirstSelectedRow() {
+    return static_cast<int32_t>(
+        SendMessageW(_hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+LRESULT TWindowsListBox::OnDeferredSelect() {
+    int32_t index = IsSingleSelect() ? FirstSelectedRow() : SelectionChanged();
+    if (index != _selected) {
+        if (IsSingleSelect()) _selected = index;
+        Ref<Object> ex = (index >= 0 && index < ItemCount()) ? ItemExtra(index) : Ref<Object>();
+        PostGuiEvent(EventGadgetSelect, index, 0, 0, 0, ex);
+    }
+    return 0;
+}
+
+// With a row selected the list keeps Enter for itself; without one, Enter
+// goes on to the window's default button as before.
+LRESULT TWindowsListBox::OnDialogCode(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    const MSG* m = reinterpret_cast<const MSG*>(lparam);
+    if (!m || m->message != WM_KEYDOWN || m->wParam != VK_RETURN || FirstSelectedRow() < 0) return 0;
+    LRESULT own = _proc ? CallWindowProcW(_proc, hwnd, WM_GETDLGCODE, wparam, lparam) : 0;
+    return own | DLGC_WANTMESSAGE;
+}
+
+LRESULT TWindowsListBox::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == DeferredSelect) return OnDeferredSelect();
+    if (msg == WM_GETDLGCODE) return OnDialogCode(hwnd, wparam, lparam);
+    if (msg == WM_KEYDOWN && wparam == VK_RETURN) {
+        int32_t row = FirstSelectedRow();
+        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
         return 0;
     }
     if (msg == WM_ERASEBKGND) return TWindowsGUIDriver::CheckCommonControlVersion() != 0 ? 1 : 0;

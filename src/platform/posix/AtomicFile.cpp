@@ -12,8 +12,10 @@ namespace platform {
 
 namespace {
 
-bool WriteThrough(const std::string& path, const std::string& bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+// `created` tells whether `path` is this writer's to remove.
+bool WriteThrough(const std::string& path, const std::string& bytes, bool& created) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    created = fd >= 0;
     if (fd < 0) return false;
     bool ok = true;
     for (size_t done = 0; ok && done < bytes.size();) {
@@ -42,15 +44,17 @@ bool MoveReplacementIntoPlace(const std::u16string& temp, const std::u16string& 
     return true;
 }
 
-bool ReplaceFileContents(const std::u16string& temp, const std::u16string& target, const std::string& bytes) {
+// POSIX has no sharing violations: every failure is final.
+ReplaceResult ReplaceFileContents(const std::u16string& temp, const std::u16string& target, const std::string& bytes) {
     std::string from = Utf16ToUtf8(temp);
-    if (!WriteThrough(from, bytes)) {
-        unlink(from.c_str());
-        return false;
+    bool created = false;
+    if (!WriteThrough(from, bytes, created)) {
+        if (created) unlink(from.c_str());
+        return ReplaceResult::Failed;
     }
-    if (MoveReplacementIntoPlace(temp, target)) return true;
+    if (MoveReplacementIntoPlace(temp, target)) return ReplaceResult::Replaced;
     if (Exists(Utf16ToUtf8(target))) unlink(from.c_str());
-    return false;
+    return ReplaceResult::Failed;
 }
 
 }  // namespace platform
