@@ -399,6 +399,9 @@ bool ParseHttpDate(const std::string& text, int64_t& unixSeconds) {
 int64_t RetryAfterSeconds(const Head& head, int64_t nowUnix) {
     std::string value = Trimmed(head.retryAfter);
     if (AllDigits(value)) return std::stoll(value);
+    // More digits than a count of seconds can hold is still a wait: the longest.
+    if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos)
+        return std::numeric_limits<int64_t>::max();
     int64_t until = 0, date = 0;
     if (!ParseHttpDate(value, until)) return -1;
     if (ParseHttpDate(head.date, date)) nowUnix = date;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #if !defined(_WIN32)
 #include <pthread.h>
 #endif
@@ -674,7 +675,9 @@ TEST(HttpDateTest, TheThreeFormsAndRetryAfter) {
     for (const Case& c : cases) {
         int64_t got = -1;
         EXPECT_EQ(http::ParseHttpDate(c.text, got), c.unix >= 0) << c.text;
-        if (c.unix >= 0) EXPECT_EQ(got, c.unix) << c.text;
+        if (c.unix >= 0) {
+            EXPECT_EQ(got, c.unix) << c.text;
+        }
     }
     http::Head head;
     head.retryAfter = "Sun, 06 Nov 1994 08:54:37 GMT";
@@ -685,6 +688,8 @@ TEST(HttpDateTest, TheThreeFormsAndRetryAfter) {
     EXPECT_EQ(http::RetryAfterSeconds(head, 0), 0);
     head.retryAfter = "soon";
     EXPECT_EQ(http::RetryAfterSeconds(head, 0), -1);
+    head.retryAfter = "123456789012345678901234";  // too long for seconds, still the longest wait
+    EXPECT_EQ(http::RetryAfterSeconds(head, 0), std::numeric_limits<int64_t>::max());
 }
 
 TEST_F(HttpStreamTest, RetryAfterMakesThePageWaitWithTheReason) {

@@ -26,10 +26,14 @@ protected:
         if (!std::getenv("VW_NAMES_TEST")) GTEST_SKIP() << "run through tests/net/names-test.sh";
         InitHttpStream();
         // The name server of the test's resolv.conf: it takes queries and
-        // answers none.
+        // answers none. An address of its own, so a resolver the machine
+        // runs on 127.0.0.1 can neither block it nor answer instead.
         static platform::SocketHandle silent = [] {
             platform::SocketHandle s = platform::OpenSocket(false);
-            platform::BindSocket(s, static_cast<uint32_t>(Ip(127, 0, 0, 1)), 53);
+            if (s != platform::kNoSocket && !platform::BindSocket(s, static_cast<uint32_t>(Ip(127, 0, 45, 53)), 53)) {
+                platform::CloseSocket(s);
+                s = platform::kNoSocket;
+            }
             return s;
         }();
         ASSERT_NE(silent, platform::kNoSocket);

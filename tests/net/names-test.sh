@@ -2,7 +2,7 @@
 # Runs the name and address tests (NamesTest.cpp) with host names of their
 # own and a resolver that never answers: in a mount namespace of its own,
 # /etc/hosts and /etc/resolv.conf are replaced for the test process only
-# (the test listens, silently, on the name server's 127.0.0.1:53 itself).
+# (the test listens, silently, on the name server's 127.0.45.53:53 itself).
 # Needs root, as the tests on port 80 do.
 #
 #   names-test.sh <net_names_tests executable> [runner]
@@ -23,7 +23,7 @@ cat > "$work/hosts" <<'HOSTS'
 127.0.45.4 dropped.test
 127.0.45.5 dropped.test
 HOSTS
-printf 'nameserver 127.0.0.1\noptions timeout:2 attempts:1\n' > "$work/resolv.conf"
+printf 'nameserver 127.0.45.53\noptions timeout:2 attempts:1\n' > "$work/resolv.conf"
 
 xml=${VW_TEST_XML:-$work/result.xml}
 [[ -n $runner ]] && xml_arg="Z:$xml" || xml_arg=$xml
