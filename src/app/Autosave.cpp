@@ -74,15 +74,17 @@ WatchFileState ReadWatchFile(const String& path, std::vector<StoredPage>& pages,
     CutOffReplacements leftovers = SettleCutOffReplacements(path);
     if (kept) *kept = leftovers.kept;
     if (leftovers.wholeLeft) return WatchFileState::Unreadable;
-    Ref<TBank> bank;
-    try {
-        bank = LoadBank(path);
-    } catch (const TStreamReadException&) {
+    std::string bytes;
+    switch (ReadWholeFile(path, bytes)) {
+    case WholeRead::Cut:
         // Cut short while it was read: a part of a list is not the list.
         return WatchFileState::Unreadable;
+    case WholeRead::Missing:
+        return PathKind(path) != 0 ? WatchFileState::Unreadable : WatchFileState::Missing;
+    case WholeRead::Read:
+        break;
     }
-    if (!bank) return PathKind(path) != 0 ? WatchFileState::Unreadable : WatchFileState::Missing;
-    pages = DecodeWatchList(std::string(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank)));
+    pages = DecodeWatchList(bytes);
     return WatchFileState::Read;
 }
 

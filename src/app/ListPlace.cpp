@@ -7,7 +7,6 @@
 #include "stream/Bank.h"
 #include "stream/FileReplace.h"
 #include "stream/FileSystem.h"
-#include "stream/Stream.h"
 
 const char* const kInstalledMarker = "VostleWatch.installed";
 const char* const kDataFolderName = "Vostle Watch";
@@ -46,14 +45,9 @@ String ChooseListFolder(const String& programFolder, const String& userDataFolde
 TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
     String from = InFolder(fromFolder, kWatchListFile);
     if (HoldsList(toFolder) || PathKind(from) != PATH_FILE) return TakeOver::Nothing;
-    Ref<TBank> bank;
-    try {
-        bank = LoadBank(from);
-    } catch (const TStreamReadException&) {
-        return TakeOver::Failed;  // cut short while it was read
-    }
-    if (!bank || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
-    std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank));
+    std::string bytes;
+    // A list cut short while it was read is not taken over.
+    if (ReadWholeFile(from, bytes) != WholeRead::Read || !MakeDirectory(toFolder, 1)) return TakeOver::Failed;
     if (ReplaceWholeFile(InFolder(toFolder, kWatchListFile), bytes) != ReplaceResult::Replaced) return TakeOver::Failed;
     // The pages' states come along when they can; without them the pages
     // are only not checked yet.

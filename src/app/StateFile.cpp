@@ -7,7 +7,6 @@
 #include "stream/Bank.h"
 #include "stream/FileReplace.h"
 #include "stream/FileSystem.h"
-#include "stream/Stream.h"
 
 const char kStateFileHeader[] = "Vostle Watch page states 1";
 
@@ -89,14 +88,9 @@ std::vector<PageStateRecord> DecodePageStates(const std::string& bytes) {
 std::vector<PageStateRecord> ReadStateFile(const String& path) {
     int64_t size = PathByteSize(path);
     if (size < 0 || size > kMostBytes) return {};
-    Ref<TBank> bank;
-    try {
-        bank = LoadBank(path);
-    } catch (const TStreamReadException&) {
-        return {};
-    }
-    if (!bank) return {};
-    return DecodePageStates(std::string(reinterpret_cast<const char*>(BankBuf(bank)), BankSize(bank)));
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) != WholeRead::Read) return {};
+    return DecodePageStates(bytes);
 }
 
 ReplaceResult WriteStateFile(const String& path, const std::vector<PageStateRecord>& records) {

@@ -35,14 +35,8 @@ bool IsHex64(const String& text) {
 }
 
 bool WholeReplacement(const String& path, const String& checksum) {
-    try {
-        Ref<TBank> bank = LoadBank(path);
-        if (!bank) return false;
-        std::string bytes(reinterpret_cast<const char*>(BankBuf(bank)), static_cast<size_t>(BankSize(bank)));
-        return Hex64(platform::Fnv1a64(bytes)) == checksum;
-    } catch (const TStreamReadException&) {
-        return false;
-    }
+    std::string bytes;
+    return ReadWholeFile(path, bytes) == WholeRead::Read && Hex64(platform::Fnv1a64(bytes)) == checksum;
 }
 
 // The replacement files of `path` in its folder: this scheme's, and the one
@@ -90,4 +84,17 @@ CutOffReplacements SettleCutOffReplacements(const String& path) {
     for (const Leftover& l : leftovers)
         if (l.whole && !(result.restored && &l == newest)) RemoveFile(l.path);
     return result;
+}
+
+WholeRead ReadWholeFile(const String& path, std::string& bytes) {
+    bytes.clear();
+    Ref<TBank> bank;
+    try {
+        bank = LoadBank(path);
+    } catch (const TStreamReadException&) {
+        return WholeRead::Cut;
+    }
+    if (!bank) return WholeRead::Missing;
+    bytes.assign(reinterpret_cast<const char*>(BankBuf(bank)), static_cast<size_t>(BankSize(bank)));
+    return WholeRead::Read;
 }

@@ -18,6 +18,13 @@ using ReplaceResult = platform::ReplaceResult;
 // so the same call may work soon. It never waits.
 ReplaceResult ReplaceWholeFile(const String& path, const std::string& bytes);
 
+// How reading a whole file went.
+enum class WholeRead { Read, Missing, Cut };
+// The whole contents of `path` in `bytes`: Missing when it cannot be opened,
+// Cut when it ends while it is read (another program shortening it), and
+// `bytes` then empty. Never raises for either.
+WholeRead ReadWholeFile(const String& path, std::string& bytes);
+
 // What is left of replacements of `path` that were cut off (the program
 // killed, the machine stopped, the last step refused).
 struct CutOffReplacements {
