@@ -8,10 +8,11 @@ String g_folder;
 
 String ListFolder() { return g_folder; }
 
-void SetListFolder(const String& folder) {
-    g_folder = folder;
-    if (!g_folder.IsEmpty() && g_folder[g_folder.Length() - 1] != u'/' && g_folder[g_folder.Length() - 1] != u'\\')
-        g_folder = g_folder + "/";
+String InFolder(const String& folder, const String& name) {
+    if (folder.IsEmpty() || folder.HasSuffix("/") || folder.HasSuffix("\\")) return folder + name;
+    return folder + "/" + name;
 }
+
+void SetListFolder(const String& folder) { g_folder = InFolder(folder, ""); }
 
 String ListFile(const String& name) { return g_folder + name; }

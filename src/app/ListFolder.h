@@ -10,6 +10,10 @@ constexpr const char kWatchListFile[] = "autosave.dat";
 // The pages' states, beside the list (StateFile.h).
 constexpr const char kPageStateFile[] = "pagestate.dat";
 
+// `name` in `folder`, with a "/" between them unless the folder is empty or
+// ends in a separator already.
+String InFolder(const String& folder, const String& name);
+
 // The folder, ending in a path separator, or empty for the current directory.
 String ListFolder();
 void SetListFolder(const String& folder);

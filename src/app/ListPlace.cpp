@@ -13,11 +13,6 @@ const char* const kDataFolderName = "Vostle Watch";
 
 namespace {
 
-String InFolder(const String& folder, const String& name) {
-    if (folder.IsEmpty() || folder.HasSuffix("/")) return folder + name;
-    return folder + "/" + name;
-}
-
 bool HoldsList(const String& folder) {
     String list = InFolder(folder, kWatchListFile);
     // A replacement cut off before its last step may be the list: loading
