@@ -20,13 +20,6 @@ namespace {
 // a wait at once, so this only bounds how stale a countdown step can get.
 constexpr int32_t kAttendMillis = 200;
 
-std::vector<Ref<ThreadWatch>> ListedRecords() {
-    std::vector<Ref<ThreadWatch>> records;
-    for (Ref<Object> o : *ThreadList)
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back(record);
-    return records;
-}
-
 // Asks for every listed page and waits until each is answered; meanwhile
 // the status bar follows the check.
 // A page whose server asked for a pause is left alone until it is over.

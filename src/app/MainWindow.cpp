@@ -68,9 +68,9 @@ void FinishAdd(const String& url, const String& name, const net::PageLines& page
     Ref<TGadget> focused = ActiveGadget();
     bool refocus = IsSource(focused, AddButton);
     if (page.ok) {
-        Ref<ThreadWatch> record = ThreadWatch::Listed(url, name, page.lines);
-        record->state.CheckSucceeded(NowSeconds());
-        record->ShowState();
+        PageState checked;
+        checked.CheckSucceeded(NowSeconds());
+        ThreadWatch::Listed(url, name, page.lines, checked);
         // Text typed while the page was fetched stays.
         for (auto [field, text, blank] : {std::tuple{URLField, url, "URL"}, std::tuple{NameField, name, "name"}}) {
             if (GetGadgetText(field) != text) continue;

@@ -18,11 +18,6 @@ Ref<TGadget> LinkBox;
 
 namespace {
 
-// The name the user knows the list by; its path is ListFile(kFile).
-const char* const kFile = kWatchListFile;
-// The page states beside it.
-const char* const kStateFile = kPageStateFile;
-
 // A save that finds the file held by another program is tried again this
 // often, from the main loop, for this long before it counts as failed.
 constexpr auto kSaveRetryEvery = std::chrono::milliseconds(50);
@@ -55,7 +50,7 @@ String FixURL(const String& url) {
 
 void Say(const String& text) { PrintLine(text); }
 
-Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int32_t length) {
+Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int32_t length, const PageState& state) {
     Ref<ThreadWatch> record = New<ThreadWatch>();
     record->URL = WithoutLineBreaks(url);
     record->streamURL = FixURL(record->URL);
@@ -64,6 +59,7 @@ Ref<ThreadWatch> ThreadWatch::Listed(const String& url, const String& name, int3
     record->first = 1;
     record->index = NextIndex++;
     record->_listed = true;
+    record->state = state;
     AppendGadgetItem(LinkBox, record->name, 0, 0, record->streamURL, nullptr);
     ThreadList->AddLast(record);
     record->ShowState();
@@ -83,6 +79,14 @@ void ThreadWatch::ShowState() {
     int64_t now = NowSeconds();
     SetGadgetItemCell(LinkBox, index, kLastCheckColumn, LastCheckText(state, now));
     SetGadgetItemCell(LinkBox, index, kStateColumn, StateText(state, now));
+}
+
+std::vector<Ref<ThreadWatch>> ListedRecords() {
+    std::vector<Ref<ThreadWatch>> records;
+    if (!ThreadList) return records;
+    for (Ref<Object> o : *ThreadList)
+        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back(record);
+    return records;
 }
 
 Ref<ThreadWatch> ThreadWatch::Create(const String& url, const String& name) {
@@ -200,44 +204,39 @@ bool TellFirstFailure(bool saved, bool& failing, const String& message) {
     return saved;
 }
 
-// The stored states of records just listed. A state file that is missing
-// or broken leaves them not checked yet; it never costs a page.
-void ApplyStoredStates(const std::vector<Ref<ThreadWatch>>& records) {
-    std::vector<std::pair<String, String>> keys;
-    for (const Ref<ThreadWatch>& record : records) keys.emplace_back(record->URL, record->name);
-    SettleCutOffReplacements(ListFile(kStateFile));
-    std::vector<PageState> states = MatchStates(keys, ReadStateFile(ListFile(kStateFile)));
-    for (size_t i = 0; i < records.size(); ++i) {
-        records[i]->state = states[i];
-        records[i]->ShowState();
-    }
-}
-
+// Lists the stored pages with their stored states, each row filled once. A
+// state file that is missing or broken leaves them not checked yet; it
+// never costs a page.
 void ListStored(const std::vector<StoredPage>& pages) {
+    // The empty line after the last record gives an entry with no address,
+    // which names no page. Stored lines hold no line breaks, so the keys
+    // are the addresses and names the records will have.
+    std::vector<const StoredPage*> named;
+    std::vector<std::pair<String, String>> keys;
+    for (const StoredPage& page : pages) {
+        if (page.url.IsEmpty()) continue;
+        named.push_back(&page);
+        keys.emplace_back(page.url, page.name);
+    }
+    SettleCutOffReplacements(ListFile(kPageStateFile));
+    std::vector<PageState> states = MatchStates(keys, ReadStateFile(ListFile(kPageStateFile)));
     // A visible list box repaints with every row added; hidden, hundreds of
     // rows go in at once.
     HideGadget(LinkBox);
-    std::vector<Ref<ThreadWatch>> listed;
-    for (const StoredPage& page : pages) {
-        // The empty line after the last record gives an entry with no
-        // address, which names no page.
-        if (!page.url.IsEmpty()) listed.push_back(ThreadWatch::Listed(page.url, page.name, page.length));
-    }
-    ApplyStoredStates(listed);
+    for (size_t i = 0; i < named.size(); ++i)
+        ThreadWatch::Listed(named[i]->url, named[i]->name, named[i]->length, states[i]);
     ShowGadget(LinkBox);
 }
 
 std::vector<StoredPage> ListedPages() {
     std::vector<StoredPage> pages;
-    for (Ref<Object> o : *ThreadList) {
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) pages.push_back({record->URL, record->name, record->Length});
-    }
+    for (const Ref<ThreadWatch>& record : ListedRecords()) pages.push_back({record->URL, record->name, record->Length});
     return pages;
 }
 
 void TellKeptCopies(const std::vector<String>& kept) {
     if (kept.empty()) return;
-    Notify(String("The watch list ") + kFile + " is missing. A partly written copy was found and kept as " +
+    Notify(String("The watch list ") + kWatchListFile + " is missing. A partly written copy was found and kept as " +
            String::Join(kept, ", ") + "; it is not loaded, as pages may be missing from it. The list starts empty.");
 }
 
@@ -255,7 +254,7 @@ bool Saved(ReplaceResult result, std::string bytes) {
     bool saved = result == ReplaceResult::Replaced;
     if (saved) g_savedBytes = std::move(bytes);
     return TellFirstFailure(saved, g_saveFailing,
-                            String("The watch list could not be saved to ") + kFile +
+                            String("The watch list could not be saved to ") + kWatchListFile +
                                 ". Changes made since the last save are lost when the program ends unless a later "
                                 "save works.");
 }
@@ -271,18 +270,18 @@ void LoadList() {
     g_savedStates.clear();
     std::vector<StoredPage> pages;
     std::vector<String> kept;
-    switch (ReadWatchFile(ListFile(kFile), pages, &kept)) {
+    switch (ReadWatchFile(ListFile(kWatchListFile), pages, &kept)) {
     case WatchFileState::Read:
         ListStored(pages);
         g_savedBytes = EncodeWatchList(ListedPages());
         break;
     case WatchFileState::Missing:
         TellKeptCopies(kept);
-        WriteWatchFile(ListFile(kFile), {});
+        WriteWatchFile(ListFile(kWatchListFile), {});
         break;
     case WatchFileState::Unreadable:
         g_fileUnread = true;
-        Notify(String("The watch list in ") + kFile +
+        Notify(String("The watch list in ") + kWatchListFile +
                " cannot be read (another program may hold it). The list starts empty, and the file is not "
                "written until it can be read again; its pages are then added back.");
         break;
@@ -292,13 +291,13 @@ void LoadList() {
 bool SaveList() {
     if (g_fileUnread) {
         std::vector<StoredPage> pages;
-        if (ReadWatchFile(ListFile(kFile), pages) == WatchFileState::Unreadable) return false;
+        if (ReadWatchFile(ListFile(kWatchListFile), pages) == WatchFileState::Unreadable) return false;
         g_fileUnread = false;
         ListStored(pages);
-        Say(String("The watch list in ") + kFile + " could be read again; its pages are back in the list.");
+        Say(String("The watch list in ") + kWatchListFile + " could be read again; its pages are back in the list.");
     }
     std::string bytes = EncodeWatchList(ListedPages());
-    ReplaceResult result = ReplaceWholeFile(ListFile(kFile), bytes);
+    ReplaceResult result = ReplaceWholeFile(ListFile(kWatchListFile), bytes);
     bool saved = Saved(result, std::move(bytes));
     SavePageStates();
     return saved;
@@ -325,17 +324,16 @@ int32_t SaveRetryDueIn() {
 bool SavePageStates() {
     if (g_fileUnread) return false;
     std::vector<PageStateRecord> records;
-    for (Ref<Object> o : *ThreadList) {
-        if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) records.push_back({record->URL, record->name, record->state});
-    }
+    for (const Ref<ThreadWatch>& record : ListedRecords())
+        records.push_back({record->URL, record->name, record->state});
     std::string bytes = EncodePageStates(records);
     if (bytes == g_savedStates) return true;
-    ReplaceResult result = ReplaceWholeFile(ListFile(kStateFile), bytes);
+    ReplaceResult result = ReplaceWholeFile(ListFile(kPageStateFile), bytes);
     // A file held for a moment is written at the next save.
     if (result == ReplaceResult::Busy) return false;
     if (result == ReplaceResult::Replaced) g_savedStates = std::move(bytes);
     return TellFirstFailure(result == ReplaceResult::Replaced, g_stateSaveFailing,
-                            String("The page states could not be saved to ") + kStateFile +
+                            String("The page states could not be saved to ") + kPageStateFile +
                                 ". After the next start, pages may show older states, and new activity not yet "
                                 "seen may show as seen.");
 }

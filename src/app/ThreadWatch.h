@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 #include "app/PageState.h"
 #include "gui/Gadget.h"
@@ -23,8 +24,9 @@ public:
     // lists it in LinkBox and appends it to ThreadList; the null object when
     // the page cannot be fetched.
     static Ref<ThreadWatch> Create(const String& url, const String& name);
-    // Lists a page whose line count is known, without fetching it.
-    static Ref<ThreadWatch> Listed(const String& url, const String& name, int32_t length);
+    // Lists a page whose line count (and state) is known, without fetching it.
+    static Ref<ThreadWatch> Listed(const String& url, const String& name, int32_t length,
+                                   const PageState& state = PageState());
     // The record whose list box position is `i`, or the null object.
     static Ref<ThreadWatch> getbyindex(int32_t i);
     // Takes the record out of LinkBox and ThreadList and closes the index gap.
@@ -84,6 +86,8 @@ void AddPageColumns(const Ref<TGadget>& list);
 
 // Every record, in order of creation.
 extern Ref<TList> ThreadList;
+// The records of ThreadList, in its order (none before it exists).
+std::vector<Ref<ThreadWatch>> ListedRecords();
 // The index the next record gets; equals the number of records.
 extern int32_t NextIndex;
 // The window's list box, one item per record (set by the main window).

@@ -32,10 +32,7 @@ String Progress() {
 String Tally() {
     if (!g_recount) return g_tally;
     StateTally tally;
-    if (ThreadList) {
-        for (Ref<Object> o : *ThreadList)
-            if (Ref<ThreadWatch> record = Cast<ThreadWatch>(o)) tally.Add(record->state);
-    }
+    for (const Ref<ThreadWatch>& record : ListedRecords()) tally.Add(record->state);
     g_tally = TallyText(tally);
     g_recount = false;
     return g_tally;
