@@ -32,9 +32,12 @@ int64_t NowSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 String WhenText(int64_t time, int64_t now) {
     String clock = FormatLocalTime(time, "%H:%M");
-    if (FormatLocalTime(time, "%Y%m%d") == FormatLocalTime(now, "%Y%m%d")) return clock;
+    // The day as year, month and day: its first four digits are the year.
+    String day = FormatLocalTime(time, "%Y%m%d"), today = FormatLocalTime(now, "%Y%m%d");
+    if (day == today) return clock;
     String date = DayAndMonth(time);
-    if (FormatLocalTime(time, "%Y") != FormatLocalTime(now, "%Y")) date = date + " " + FormatLocalTime(time, "%Y");
+    String year = day.Slice(0, day.Length() - 4);
+    if (year != today.Slice(0, today.Length() - 4)) date = date + " " + year;
     return date + " " + clock;
 }
 
