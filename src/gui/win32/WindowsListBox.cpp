@@ -55,12 +55,6 @@ int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const
     // The columns fill the width, which changes only when a scroll bar comes;
     // fitting them on every insert makes filling a long list slow.
     if (after.right != before.right || SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, 0, 0) == 0) FitColumns();
-    // A row put back by SetListItem keeps its other cells.
-    if (index < ItemCount()) {
-        const std::vector<String>& cells = items[index]->cells;
-        for (size_t c = 0; c < cells.size(); ++c)
-            if (!cells[c].IsEmpty()) PutCell(index, static_cast<int32_t>(c + 1), cells[c]);
-    }
     if (!IsSingleSelect()) SelectionChanged();
     Sensitize();
     return 0;
@@ -134,6 +128,12 @@ int32_t TWindowsListBox::SetListItem(int32_t index, const String& text, const St
     bool wasSelected = (ListItemState(index) & GSTATE_SELECTED) != 0;
     RemoveListItem(index);
     InsertListItem(index, text, tip, icon, ex);
+    // The row put back keeps its other cells.
+    if (index < ItemCount()) {
+        const std::vector<String>& cells = items[index]->cells;
+        for (size_t c = 0; c < cells.size(); ++c)
+            if (!cells[c].IsEmpty()) SetListCell(index, static_cast<int32_t>(c + 1), cells[c]);
+    }
     if (wasSelected) SetItemState(index, GSTATE_SELECTED);
     return 0;
 }
