@@ -222,11 +222,7 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         if (lv->uChanged & LVIF_STATE) PostMessageW(_hwnd, DeferredSelect, 0, 0);
         return 0;
     }
-    case NM_DBLCLK: {
-        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
-        return 0;
-    }
+    case NM_DBLCLK: PostRowEvent(EventGadgetAction, reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem); return 0;
     case NM_CLICK: {
         int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
         if (row == -1 && _selected != -1) {
@@ -235,14 +231,14 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         }
         return 0;
     }
-    case NM_RCLICK: {
-        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetMenu, row, 0, 0, 0, ItemExtra(row));
-        return 0;
-    }
+    case NM_RCLICK: PostRowEvent(EventGadgetMenu, reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem); return 0;
     case LVN_DELETEALLITEMS: return 1;  // no per-row notifications follow
     default: return 0;
     }
+}
+
+void TWindowsListBox::PostRowEvent(int32_t id, int32_t row) {
+    if (row >= 0 && row < ItemCount()) PostGuiEvent(id, row, 0, 0, 0, ItemExtra(row));
 }
 
 int32_t TWindowsListBox::FirstSelectedRow() {
@@ -273,8 +269,7 @@ LRESULT TWindowsListBox::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
     if (msg == DeferredSelect) return OnDeferredSelect();
     if (msg == WM_GETDLGCODE) return OnDialogCode(hwnd, wparam, lparam);
     if (msg == WM_KEYDOWN && wparam == VK_RETURN) {
-        int32_t row = FirstSelectedRow();
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
+        PostRowEvent(EventGadgetAction, FirstSelectedRow());
         return 0;
     }
     if (msg == WM_ERASEBKGND) return TWindowsGUIDriver::CheckCommonControlVersion() != 0 ? 1 : 0;
