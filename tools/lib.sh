@@ -1,4 +1,4 @@
-# Shell helpers shared by tools/test-all.sh and tools/run.sh (sourced).
+# Shell helpers shared by tools/test-all.sh, tools/run.sh and tools/package.sh (sourced).
 
 # Runs a command with its output in a log file; prints one status line, and
 # the interesting part of the log when the command fails.

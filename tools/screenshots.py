@@ -24,7 +24,8 @@ SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.dont_write_bytecode = True   # no caches in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import WINE_RUN, Display, Program, record_file, start_persistent_wine, xdo  # noqa: E402
+from wine_program import (WINE_RUN, Display, Program, record_file, start_persistent_wine, window_geometry,  # noqa: E402
+                          xdo)
 
 
 def prepare_prefix(dpi):
@@ -40,12 +41,7 @@ def prepare_prefix(dpi):
 
 def frame_rectangle(window):
     """The window with the frame the window manager draws around it."""
-    out = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True, timeout=20).stdout
-    geo = {}
-    for line in out.splitlines():
-        key, _, value = line.strip().partition(":")
-        if key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
-            geo[key.split()[-1]] = int(value)
+    geo = window_geometry(window)
     extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], capture_output=True, text=True,
                              timeout=20).stdout.partition("=")[2]
     left, right, top, bottom = ([int(v) for v in extents.split(",")] + [0, 0, 0, 0])[:4]

@@ -58,6 +58,18 @@ def xdo(*args, check_rc=True):
     return r.stdout
 
 
+def window_geometry(window):
+    """What xwininfo says of an X window: its absolute "X" and "Y" and its
+    "Width" and "Height", those it gives."""
+    out = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True, timeout=20).stdout
+    geometry = {}
+    for line in out.splitlines():
+        key, _, value = line.strip().partition(":")
+        if key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            geometry[key.split()[-1]] = int(value)
+    return geometry
+
+
 def windows_process(wrapper, exe):
     """The pid of the Windows process that wine-run.sh started for `exe`: the
     loader child (the wrapper stays as its parent), or the wrapper itself when
@@ -234,16 +246,10 @@ class Program:
         # Wine's X window of a framed top-level window is its client area
         # (the window manager draws the frame). xwininfo gives the absolute
         # position; xdotool's geometry is off by the frame under reparenting.
-        out = subprocess.run(["xwininfo", "-id", self.main_window()], capture_output=True, text=True,
-                             timeout=20).stdout
-        pos = {}
-        for line in out.splitlines():
-            if "Absolute upper-left" in line:
-                key, value = line.split(":")
-                pos[key.strip()[-1]] = int(value)
-        if set(pos) != {"X", "Y"}:
-            raise Failure(f"no position for window {self.window}: {out.strip()}")
-        return pos["X"], pos["Y"]
+        geometry = window_geometry(self.main_window())
+        if not {"X", "Y"} <= set(geometry):
+            raise Failure(f"no position for window {self.window}: {geometry}")
+        return geometry["X"], geometry["Y"]
 
     def click(self, point, repeat=1):
         ox, oy = self.client_origin()
@@ -264,12 +270,7 @@ class Program:
         ids = xdo("search", "--all", "--onlyvisible", "--pid", self.pid, "--name", f"^{title}$",
                   check_rc=False).split()
         def area(w):
-            out = subprocess.run(["xwininfo", "-id", w], capture_output=True, text=True, timeout=20).stdout
-            size = {}
-            for line in out.splitlines():
-                key, _, value = line.strip().partition(":")
-                if key in ("Width", "Height"):
-                    size[key] = int(value)
+            size = window_geometry(w)
             return size.get("Width", 1 << 20) * size.get("Height", 1 << 20)
         if not ids:
             raise Failure(f"window {title!r} went away")

@@ -102,16 +102,20 @@ private:
     char* _base = nullptr;
 };
 
-void PrintHeader(Remote& remote) {
+// Prints the header's titles, none while it is hidden; returns the number
+// of columns the rows have (at least the one of the item texts).
+int PrintHeader(Remote& remote) {
     HWND header = reinterpret_cast<HWND>(SendMessageW(g_list, LVM_GETHEADER, 0, 0));
+    int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    int titles = header && IsWindowVisible(header) ? columns : 0;
     std::printf("header");
-    int n = header && IsWindowVisible(header) ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int c = 0; c < n; ++c) {
+    for (int c = 0; c < titles; ++c) {
         HDITEMW item{};
         item.mask = HDI_TEXT;
         std::printf("\t%s", remote.TextBy(header, HDM_GETITEMW, c, item).c_str());
     }
     std::printf("\n");
+    return columns > 0 ? columns : 1;
 }
 
 void PrintRows(Remote& remote, int columns) {
@@ -163,10 +167,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("list\t%ld\t%ld\t%ld\t%ld\n", p.x, p.y, r.right - r.left, r.bottom - r.top);
         Remote remote(g_list);
         if (!remote.Ok()) return 3;
-        PrintHeader(remote);
-        HWND header = reinterpret_cast<HWND>(SendMessageW(g_list, LVM_GETHEADER, 0, 0));
-        int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
-        PrintRows(remote, columns > 0 ? columns : 1);
+        PrintRows(remote, PrintHeader(remote));
     }
     PrintFocus();
     return 0;

@@ -271,6 +271,8 @@ private:
     void FitColumns();
     // The first selected row, -1 for none.
     int32_t FirstSelectedRow();
+    // Posts `id` for `row` with its item's extra; nothing for no row.
+    void PostRowEvent(int32_t id, int32_t row);
     void PutCell(int32_t index, int32_t column, const String& text);
     LRESULT OnDialogCode(HWND hwnd, WPARAM wparam, LPARAM lparam);
     LRESULT OnDeferredSelect();

@@ -55,12 +55,6 @@ int32_t TWindowsListBox::InsertListItem(int32_t index, const String& text, const
     // The columns fill the width, which changes only when a scroll bar comes;
     // fitting them on every insert makes filling a long list slow.
     if (after.right != before.right || SendMessageW(_hwnd, LVM_GETCOLUMNWIDTH, 0, 0) == 0) FitColumns();
-    // A row put back by SetListItem keeps its other cells.
-    if (index < ItemCount()) {
-        const std::vector<String>& cells = items[index]->cells;
-        for (size_t c = 0; c < cells.size(); ++c)
-            if (!cells[c].IsEmpty()) PutCell(index, static_cast<int32_t>(c + 1), cells[c]);
-    }
     if (!IsSingleSelect()) SelectionChanged();
     Sensitize();
     return 0;
@@ -134,6 +128,12 @@ int32_t TWindowsListBox::SetListItem(int32_t index, const String& text, const St
     bool wasSelected = (ListItemState(index) & GSTATE_SELECTED) != 0;
     RemoveListItem(index);
     InsertListItem(index, text, tip, icon, ex);
+    // The row put back keeps its other cells.
+    if (index < ItemCount()) {
+        const std::vector<String>& cells = items[index]->cells;
+        for (size_t c = 0; c < cells.size(); ++c)
+            if (!cells[c].IsEmpty()) SetListCell(index, static_cast<int32_t>(c + 1), cells[c]);
+    }
     if (wasSelected) SetItemState(index, GSTATE_SELECTED);
     return 0;
 }
@@ -222,11 +222,7 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         if (lv->uChanged & LVIF_STATE) PostMessageW(_hwnd, DeferredSelect, 0, 0);
         return 0;
     }
-    case NM_DBLCLK: {
-        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
-        return 0;
-    }
+    case NM_DBLCLK: PostRowEvent(EventGadgetAction, reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem); return 0;
     case NM_CLICK: {
         int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
         if (row == -1 && _selected != -1) {
@@ -235,14 +231,14 @@ LRESULT TWindowsListBox::OnNotify(WPARAM, LPARAM lparam) {
         }
         return 0;
     }
-    case NM_RCLICK: {
-        int32_t row = reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem;
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetMenu, row, 0, 0, 0, ItemExtra(row));
-        return 0;
-    }
+    case NM_RCLICK: PostRowEvent(EventGadgetMenu, reinterpret_cast<NMITEMACTIVATE*>(lparam)->iItem); return 0;
     case LVN_DELETEALLITEMS: return 1;  // no per-row notifications follow
     default: return 0;
     }
+}
+
+void TWindowsListBox::PostRowEvent(int32_t id, int32_t row) {
+    if (row >= 0 && row < ItemCount()) PostGuiEvent(id, row, 0, 0, 0, ItemExtra(row));
 }
 
 int32_t TWindowsListBox::FirstSelectedRow() {
@@ -273,8 +269,7 @@ LRESULT TWindowsListBox::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
     if (msg == DeferredSelect) return OnDeferredSelect();
     if (msg == WM_GETDLGCODE) return OnDialogCode(hwnd, wparam, lparam);
     if (msg == WM_KEYDOWN && wparam == VK_RETURN) {
-        int32_t row = FirstSelectedRow();
-        if (row >= 0 && row < ItemCount()) PostGuiEvent(EventGadgetAction, row, 0, 0, 0, ItemExtra(row));
+        PostRowEvent(EventGadgetAction, FirstSelectedRow());
         return 0;
     }
     if (msg == WM_ERASEBKGND) return TWindowsGUIDriver::CheckCommonControlVersion() != 0 ? 1 : 0;
