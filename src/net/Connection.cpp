@@ -149,14 +149,20 @@ bool Connection::Handshake() {
     return Fail(TlsFailure(status, _target.host, _tls->Detail()));
 }
 
+bool Connection::InTime() {
+    if (FetchesAbandoned()) return Fail("the program is ending");
+    if (MillisLeft(_deadline, 1) == 0) return Fail("the page did not arrive within " + SecondsText(_limits.deadlineMillis));
+    return true;
+}
+
 bool Connection::WaitReadable() {
     auto idleEnd = Clock::now() + std::chrono::milliseconds(_limits.idleMillis);
     for (;;) {
-        if (FetchesAbandoned()) return Fail("the program is ending");
+        if (!InTime()) return false;
         auto idleLeft = std::chrono::duration_cast<std::chrono::milliseconds>(idleEnd - Clock::now()).count();
         if (idleLeft <= 0) return Fail(_target.host + " sent nothing for " + SecondsText(_limits.idleMillis));
         int32_t wait = MillisLeft(_deadline, static_cast<int32_t>(std::min<int64_t>(idleLeft, kSliceMillis)));
-        if (wait == 0) return Fail("the page did not arrive within " + SecondsText(_limits.deadlineMillis));
+        if (wait == 0) continue;  // the deadline is now: InTime says so
         int32_t r = platform::WaitReadable(_socket, wait);
         if (r == 1) return true;
         if (r < 0) return Fail("the connection to " + _target.host + " failed");
@@ -177,8 +183,9 @@ bool Connection::SendAll(const void* buf, int32_t count) {
 
 int32_t Connection::Recv(void* buf, int32_t count) {
     // Input that is there already needs no wait, which costs a system call
-    // of its own (an expensive one under Wine).
-    if (platform::PendingInput(_socket) <= 0 && !WaitReadable()) return -1;
+    // of its own (an expensive one under Wine); the deadline and the
+    // program's end still hold for a sender that is always ahead.
+    if (platform::PendingInput(_socket) > 0 ? !InTime() : !WaitReadable()) return -1;
     int32_t n = platform::RecvSocket(_socket, buf, count, 0);
     if (n < 0) Fail("the connection to " + _target.host + " broke off");
     return n;

@@ -61,6 +61,9 @@ private:
     bool Handshake();
     // Waits until the socket is readable; false with the failure set on
     // time-out, deadline or abandonment.
+    // False, with the reason, once the deadline has passed or the program
+    // is ending.
+    bool InTime();
     bool WaitReadable();
     // Fails the connection (the first reason is the one kept).
     bool Fail(const std::string& why);

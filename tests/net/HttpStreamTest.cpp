@@ -404,6 +404,21 @@ TEST_F(HttpStreamTest, SilenceTricklesAndEndlessBodiesEndAtTheLimits) {
     if (kMeasureMemory && before > 0) {
         EXPECT_LT(ResidentKb() - before, 16 * 1024);
     }
+    // A reader slower than its server always finds input waiting: the
+    // deadline holds for it all the same.
+    FakeServer ahead(kIp, 0, [&](platform::SocketHandle c, const std::string&) {
+        SendAll(c, "HTTP/1.0 200 OK\r\n\r\n");
+        std::string block(64 * 1024, '\n');
+        while (!done && SendAll(c, block)) {
+        }
+    });
+    auto t = Clock::now();
+    Ref<TStream> s = OpenUrlForReading(String(Url(ahead).c_str()));
+    ASSERT_FALSE(s.IsNull());
+    for (int32_t n = 1; !Eof(s) && MillisSince(t) < 8000; ++n)
+        if (s->SkipLine() && n % 4000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(Cast<THTTPStream>(s)->Failure(), String("the page did not arrive within 1.5 s"));
+    EXPECT_LT(MillisSince(t), 4000);
     done = true;
 }
 
