@@ -52,7 +52,11 @@ TakeOver TakeOverList(const String& fromFolder, const String& toFolder) {
 }
 
 void PlaceWatchList() {
-    SetListFolder(ChooseListFolder(ApplicationDirectory, String(platform::UserDataDirectory())));
+    String folder = ChooseListFolder(ApplicationDirectory, String(platform::UserDataDirectory()));
+    // An installed copy's first start finds no data folder unless it takes a
+    // list over, and its very first save (the empty list) needs one.
+    if (PathKind(folder) == PATH_NONE) MakeDirectory(folder, 1);
+    SetListFolder(folder);
 }
 
 String TakeOverLeftList() {

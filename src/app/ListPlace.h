@@ -26,7 +26,8 @@ enum class TakeOver { Nothing, Copied, Failed };
 // failure `toFolder` is left without a list, so the next start tries again.
 TakeOver TakeOverList(const String& fromFolder, const String& toFolder);
 
-// Start-up, before anything is written: sets the list folder for this copy.
+// Start-up, before anything else is written: sets the list folder for this
+// copy and makes it when it is missing.
 void PlaceWatchList();
 // Start-up, once the framework is up and before the list is loaded: takes a
 // list left beside an installed copy over into its folder. When that fails

@@ -3,6 +3,8 @@
 // left beside an installed copy. Real folders under the test's own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "TestPrinters.h"
 #include "WatcherFixture.h"
 #include "app/ListFolder.h"
@@ -102,5 +104,27 @@ TEST_F(ListPlaceTest, FailedTakeOverKeepsUsingTheListWhereItIs) {
     ApplicationDirectory = savedDirectory;
     SetListFolder("");
 }
+
+#ifndef _WIN32
+// Natively the user's data folder comes from XDG_DATA_HOME, so a test can
+// point it at a folder of its own; the Windows one is checked by the
+// installer's end-to-end test.
+TEST_F(ListPlaceTest, AnInstalledCopyMakesItsDataFolderOnItsFirstStart) {
+    WriteFileBytes(Path(kProgram + "/" + kInstalledMarker), "installed");
+    String savedDirectory = ApplicationDirectory;
+    const char* savedData = std::getenv("XDG_DATA_HOME");
+    std::string keep = savedData ? savedData : "";
+    ApplicationDirectory = base + "program/";
+    setenv("XDG_DATA_HOME", Path(base + "data").c_str(), 1);
+    PlaceWatchList();
+    EXPECT_EQ(ListFolder(), base + "data/Vostle Watch/");
+    EXPECT_EQ(PathKind(kData), PATH_DIRECTORY);
+    EXPECT_EQ(TakeOverLeftList(), String()) << "nothing to take over";
+    if (savedData) setenv("XDG_DATA_HOME", keep.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+    ApplicationDirectory = savedDirectory;
+    SetListFolder("");
+}
+#endif
 
 }  // namespace

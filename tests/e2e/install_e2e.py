@@ -272,6 +272,24 @@ class InstallScenario:
         uninstall(self.inst, "/REMOVELIST")
         check(not os.path.exists(self.inst.data), "the list was kept although its removal was asked for")
 
+    def fresh_install_makes_its_data_folder(self):
+        # No list anywhere to take over: the first start makes the data
+        # folder itself, saves its empty list there and keeps an Add there.
+        run_installer(self.packages["setup"])
+        prog = WatchProgram(self.inst.path("VostleWatch.exe"), self.inst.folder, dict(os.environ))
+        self.started.append(prog)
+        prog.start()
+        prog.wait_line("GUI stuff", 60)
+        wait_for(lambda: self.inst.read_list() == b"", 30, "an empty list in the new data folder")
+        check(BOX_TITLE not in xdo("search", "--name", BOX_TITLE, check_rc=False), "the first start showed a message")
+        prog.fill(URL_FIELD, self.added[0])
+        prog.fill(NAME_FIELD, self.added[1])
+        prog.click(ADD_BUTTON)
+        wait_for(lambda: self.inst.read_list() == record_file([self.added]), 40, "the Add in the new data folder")
+        prog.close_window()
+        check(prog.wait_exit(30) == 0, "the program did not end cleanly")
+        uninstall(self.inst, "/REMOVELIST")
+
     def run(self, results):
         steps = [("install_silent_puts_files_shortcut_entry_and_run_key", self.install),
                  ("installed_copy_takes_over_left_list_and_keeps_adds_in_app_data", self.take_over_and_add),
@@ -280,7 +298,9 @@ class InstallScenario:
                  ("second_start_from_menu_ends_fast_with_first_window_in_front",
                   self.second_start_brings_first_to_front),
                  ("uninstall_silent_removes_program_and_keeps_list", self.uninstall_keeps_list),
-                 ("uninstall_with_removelist_removes_list", self.uninstall_with_list)]
+                 ("uninstall_with_removelist_removes_list", self.uninstall_with_list),
+                 ("fresh_install_makes_its_data_folder_and_keeps_adds_there",
+                  self.fresh_install_makes_its_data_folder)]
         try:
             results.run_steps(steps)
         finally:
