@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Screenshots of the program's window at 96 and 144 DPI, to look at.
 
-Starts the real VostleWatch.exe under Wine on a list with pages in every
-state (up to date, new activity, failing with a reason, not checked yet)
-served from a loopback server on a free port, answers the question about the
+Starts the real VostleWatch.exe under Wine on a list with pages that come
+out up to date, with new activity and failing with a reason, served from a loopback server on a free port, answers the question about the
 changed page with Cancel, and photographs the window once its countdown
 runs: at its starting size (500x400 at 96 DPI) and made wider. Each DPI has
 a Wine prefix of its own in build/, so the test prefix stays as it is.
@@ -16,6 +15,7 @@ Xvfb with openbox. No root needed beyond set-up: the server uses a free port.
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -81,13 +81,13 @@ def main():
         for dpi in args.dpi:
             prepare_prefix(dpi)
             folder = os.path.join(args.out, f"run-{dpi}dpi")
-            os.makedirs(folder, exist_ok=True)
+            # A run of its own each time: states or replacements an earlier
+            # run left would change what the window shows.
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
             prog = Program(program, folder, dict(os.environ))
             with open(prog.autosave, "wb") as f:
                 f.write(record_file(records))
-            for stale in ("pagestate.dat", "pagestate.dat.new"):
-                if os.path.exists(os.path.join(folder, stale)):
-                    os.remove(os.path.join(folder, stale))
             prog.start()
             try:
                 prog.answer_box(ok=False, timeout=120)   # the renovation thread changed
