@@ -273,8 +273,10 @@ class InstallScenario:
         check(not os.path.exists(self.inst.data), "the list was kept although its removal was asked for")
 
     def fresh_install_makes_its_data_folder(self):
-        # No list anywhere to take over: the first start makes the data
-        # folder itself, saves its empty list there and keeps an Add there.
+        # No list anywhere to take over (the original the take-over left is
+        # gone too): the first start makes the data folder itself, saves its
+        # empty list there and keeps an Add there.
+        os.remove(self.inst.path("autosave.dat"))
         run_installer(self.packages["setup"])
         prog = WatchProgram(self.inst.path("VostleWatch.exe"), self.inst.folder, dict(os.environ))
         self.started.append(prog)
