@@ -6,10 +6,11 @@
    cycle, after loading), against fetching the same pages one after the
    other with `curl | wc -l`, in the same run. Target: ratio at most 1.5.
 2. One update cycle over 50 pages behind a server that waits 300 ms before
-   each answer, against `xargs -P8` running `curl -s` on the same pages
-   (target: ratio at most 1.3) and against curl one page after the other
-   (target: at most 0.25), with the p99 time the window took to answer a
-   WM_NULL probe every 50 ms meanwhile.
+   each answer, against `xargs -P2` running `curl -s` on the same pages,
+   two at a time as the program asks one host (target: ratio at most 1.3),
+   and against curl one page after the other (target: at most 0.6), with
+   the p99 time the window took to answer a WM_NULL probe every 50 ms
+   meanwhile. Eight hosts at once are timed by fetch_bench.py.
 3. Start-up with 0, 100 and 500 stored pages whose server refuses
    connections, each with its saved state (marked, failing) beside the list:
    the first probe answer waits for the gadgets, the list and the states;
@@ -177,15 +178,15 @@ def main():
         probe = Probe(args.bin, "Vostle Watch", env)
         results = []
         for run in range(args.runs):
-            p8 = curl_parallel(slow_urls, 8)
+            p2 = curl_parallel(slow_urls, 2)
             seq = curl_parallel(slow_urls, 1)
             secs, p99 = one_cycle(prog, slow_records, probe)
             prog.kill()
-            results.append((secs, p8, seq, p99))
-        secs, p8, seq, p99 = min(results)
+            results.append((secs, p2, seq, p99))
+        secs, p2, seq, p99 = min(results)
         print(f"update cycle, {PAGES} pages behind a {SLOW_DELAY * 1000:.0f} ms server: program {secs:.3f} s, "
-              f"xargs -P8 curl {p8:.3f} s (ratio {secs / p8:.2f}, target <= 1.3), curl one after the other "
-              f"{seq:.3f} s (ratio {secs / seq:.2f}, target <= 0.25); WM_NULL p99 during the cycle "
+              f"xargs -P2 curl {p2:.3f} s (ratio {secs / p2:.2f}, target <= 1.3), curl one after the other "
+              f"{seq:.3f} s (ratio {secs / seq:.2f}, target <= 0.6); WM_NULL p99 during the cycle "
               f"{p99:.1f} ms (target < 100)", flush=True)
         slow.stop()
 
