@@ -96,7 +96,6 @@ public:
     Fault Failure() const;
     // Bytes of the framed body so far (before decoding).
     int64_t Received() const { return _plain ? _plain->Received() : 0; }
-    bool Coded() const { return !_codings.empty(); }
 
 private:
     ReadAhead* _in = nullptr;

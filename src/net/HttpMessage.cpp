@@ -12,21 +12,9 @@ namespace {
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
-std::string Lowered(std::string text) {
-    for (char& c : text) c = Lower(c);
-    return text;
-}
-
 bool EqualNoCase(const std::string& a, const char* b) { return Lowered(a) == b; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trimmed(const std::string& text) {
-    size_t a = 0, b = text.size();
-    while (a < b && IsBlank(text[a])) ++a;
-    while (b > a && IsBlank(text[b - 1])) --b;
-    return text.substr(a, b - a);
-}
 
 // Blanks and control characters may not stand in a request line; every
 // other byte travels as it is.
@@ -152,6 +140,18 @@ bool HasScheme(const std::string& text, std::string& scheme) {
 }
 
 }  // namespace
+
+std::string Lowered(std::string text) {
+    for (char& c : text) c = Lower(c);
+    return text;
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t a = 0, b = text.size();
+    while (a < b && IsBlank(text[a])) ++a;
+    while (b > a && IsBlank(text[b - 1])) --b;
+    return text.substr(a, b - a);
+}
 
 namespace {
 std::string Bracketed(const std::string& host) { return host.find(':') == std::string::npos ? host : "[" + host + "]"; }

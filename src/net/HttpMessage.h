@@ -88,6 +88,11 @@ int64_t RetryAfterSeconds(const Head& head, int64_t nowUnix);
 // "404 Not Found": the status and its reason, cleaned for a message.
 std::string StatusText(const Head& head);
 
+// The text rules of heads, shared by the proxy settings' parser: ASCII
+// lower case, and blanks (spaces and tabs) trimmed at both ends.
+std::string Lowered(std::string text);
+std::string Trimmed(const std::string& text);
+
 // A chunked body as plain bytes: reads chunk sizes, data and the trailer
 // from the connection's buffer. Fill gives 0 after the last chunk and its
 // trailer, < 0 for a malformed chunk or a connection that ends early.

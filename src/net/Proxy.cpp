@@ -9,16 +9,8 @@ namespace net {
 
 namespace {
 
-std::string Lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Trimmed(const std::string& text) {
-    size_t a = text.find_first_not_of(" \t");
-    if (a == std::string::npos) return {};
-    return text.substr(a, text.find_last_not_of(" \t") - a + 1);
-}
+using http::Lowered;
+using http::Trimmed;
 
 std::vector<std::string> Split(const std::string& text, const char* separators) {
     std::vector<std::string> parts;
