@@ -170,11 +170,13 @@ void StoreForClosing() {
     g_pendingAdds.clear();
     SaveListIfChanged();
     // A file another program holds for a moment is waited for here, as
-    // long as closing may still take: the window is gone already.
+    // long as closing may still take: the window is gone already. Held for
+    // longer, the changes are lost, and the user must hear of it.
     for (int32_t waited = 0, due; (due = SaveRetryDueIn()) >= 0 && waited < kClosingSaveWaitMillis; waited += due) {
         SleepMillis(due);
         RetryDueSave();
     }
+    EndSaveRetries();
 }
 
 void HandleEvent(int32_t id) {

@@ -315,6 +315,10 @@ void RetryDueSave() {
     if (g_retrying && Clock::now() >= g_retryAt) SaveList();
 }
 
+void EndSaveRetries() {
+    if (g_retrying) Saved(ReplaceResult::Failed, std::string());
+}
+
 int32_t SaveRetryDueIn() {
     if (!g_retrying) return -1;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_retryAt - Clock::now()).count();

@@ -122,6 +122,10 @@ bool SavePageStates();
 void RetryDueSave();
 // Milliseconds until that try; -1 when no save waits.
 int32_t SaveRetryDueIn();
+// For the end of the program, which cannot wait any longer: a save still
+// waiting for a held file counts as failed, and the user is told as of any
+// other failure.
+void EndSaveRetries();
 
 // Application output: one line to standard output.
 void Say(const String& text);

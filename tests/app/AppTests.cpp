@@ -247,6 +247,16 @@ TEST_F(WatcherTest, ASaveOfAHeldFileIsTriedAgainWithoutWaiting) {
     EXPECT_NE(ReadFileBytes("autosave.dat").find("Closing"), std::string::npos);
     EXPECT_TRUE(driver->notes.empty());
     EXPECT_EQ(ListFiles(), std::vector<std::string>{"autosave.dat"});
+    // Held for longer than closing may take: the change is lost, and said so.
+    ThreadWatch::Listed(Url("/d"), "Too late", 9);
+    held = _wsopen(L"autosave.dat", _O_RDONLY | _O_BINARY, _SH_DENYNO);
+    StoreForClosing();
+    _close(held);
+    EXPECT_EQ(ReadFileBytes("autosave.dat").find("Too late"), std::string::npos);
+    ASSERT_EQ(driver->notes.size(), 1u);
+    EXPECT_NE(driver->notes[0].find("could not be saved"), std::string::npos) << driver->notes[0];
+    EXPECT_EQ(SaveRetryDueIn(), -1);
+    EXPECT_TRUE(SaveList());  // the file free again ends the run of failures
 }
 
 TEST_F(WatcherTest, AFileThatCannotBeReadAtStartUpIsNotEmptied) {
