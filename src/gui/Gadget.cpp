@@ -367,6 +367,8 @@ int32_t TGadget::SetItemCell(int32_t index, int32_t column, const String& text) 
     CheckItemIndex(index, ItemCount());
     CheckItemIndex(column, ColumnCount());
     Ref<TGadgetItem> item = items[index];
+    // A cell that keeps its text costs the control nothing: no repaint.
+    if (ItemCell(index, column) == text) return 0;
     if (column == 0) {
         item->text = text;
     } else {
