@@ -8,6 +8,7 @@
 #include "app/PageChecks.h"
 #include "app/StateFile.h"
 #include "app/WatchStatus.h"
+#include "app/WebAddress.h"
 #include "event/SystemDriver.h"
 #include "gui/GuiDriver.h"
 #include "stream/FileStream.h"
@@ -128,8 +129,27 @@ void ThreadWatch::NoteFailure(const net::PageLines& page) {
     ShowState();
 }
 
+namespace {
+
+// An address as a message shows it: a stored one may be of any length.
+String ShownAddress(const String& address) {
+    constexpr int32_t kLongest = 200;
+    if (address.Length() <= kLongest) return address;
+    return address.Slice(0, kLongest) + String(u"\u2026");
+}
+
+}  // namespace
+
 bool ThreadWatch::Open() {
-    if (!OpenURL(URL)) return false;
+    String url;
+    if (!BrowserAddress(URL, url)) {
+        Notify(String("Could not open ") + name + ": \"" + ShownAddress(URL) + "\" is not a web address.");
+        return false;
+    }
+    if (!OpenURL(url)) {
+        Notify(String("Could not open ") + name + ": the browser could not be started.");
+        return false;
+    }
     state.newActivity = false;
     return true;
 }

@@ -69,8 +69,9 @@ public:
 private:
     // A failed fetch: the console lines and the failing state.
     void NoteFailure(const net::PageLines& page);
-    // Opens the page; true when the browser took it, and then its new
-    // activity is seen.
+    // Opens the page in the browser when its address is a web address
+    // (app/WebAddress.h); true when the browser took it, and then its new
+    // activity is seen. Otherwise the user is told why.
     bool Open();
 
     bool _listed = false;

@@ -126,6 +126,8 @@ std::string NormalisedTarget(const std::string& target) {
     return WithoutDotSegments(path) + rest;
 }
 
+}  // namespace
+
 bool HasScheme(const std::string& text, std::string& scheme) {
     size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) return false;
@@ -138,8 +140,6 @@ bool HasScheme(const std::string& text, std::string& scheme) {
     scheme = Lowered(text.substr(0, colon));
     return true;
 }
-
-}  // namespace
 
 std::string Lowered(std::string text) {
     for (char& c : text) c = Lower(c);

@@ -92,6 +92,10 @@ std::string StatusText(const Head& head);
 // lower case, and blanks (spaces and tabs) trimmed at both ends.
 std::string Lowered(std::string text);
 std::string Trimmed(const std::string& text);
+// True when `text` begins with a URL scheme and its colon ("http:",
+// "ms-settings:", and "c:" of a drive path too); `scheme` is then its name in
+// lower case.
+bool HasScheme(const std::string& text, std::string& scheme);
 
 // A chunked body as plain bytes: reads chunk sizes, data and the trailer
 // from the connection's buffer. Fill gives 0 after the last chunk and its

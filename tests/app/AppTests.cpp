@@ -405,6 +405,31 @@ TEST_F(WatcherTest, ActivatingAnItemOpensItsAddressAsTyped) {
     EXPECT_EQ(driver->opened, (std::vector<std::string>{std::string("http://") + kHost + "/b"}));
 }
 
+// A stored list may come from anyone: what is no web address never reaches
+// the shell, the user is told, and the page stays marked; nor is a shell
+// that opens nothing taken for the page seen.
+TEST_F(WatcherTest, OnlyWebAddressesAreOpenedAndAFailedOpenIsTold) {
+    PageState marked;
+    marked.newActivity = true;
+    ThreadWatch::Listed("C:\\windows\\system32\\notepad.exe", "Harmless forum", 3, marked);
+    Ref<ThreadWatch> scheming = ThreadWatch::Listed(Url("/a"), "A", 3, marked);
+    Deliver(EventGadgetSelect, LinkBox, 0);
+    Deliver(EventGadgetAction, LinkBox, 0);
+    driver->openResult = 0;
+    Deliver(EventGadgetAction, LinkBox, 1);
+    EXPECT_TRUE(scheming->state.newActivity);
+    driver->openResult = 1;
+    Deliver(EventGadgetAction, LinkBox, 1);
+    EXPECT_FALSE(scheming->state.newActivity);
+    EXPECT_TRUE(ThreadWatch::getbyindex(0)->state.newActivity);
+    std::string url = std::string("http://") + kHost + "/a";
+    EXPECT_EQ(driver->opened, (std::vector<std::string>{url, url}));
+    EXPECT_EQ(driver->notes,
+              (std::vector<std::string>{
+                  "Could not open Harmless forum: \"C:\\windows\\system32\\notepad.exe\" is not a web address.",
+                  "Could not open A: the browser could not be started."}));
+}
+
 // Names and addresses in any script come back unchanged, and no character
 // can end a line of the file: each record keeps its place.
 TEST_F(WatcherTest, EveryScriptSurvivesASaveAndALoad) {

@@ -99,7 +99,7 @@ int32_t ScriptedDriver::Notify(const String& text, int32_t) {
 
 int32_t ScriptedDriver::OpenURL(const String& url) {
     opened.push_back(url.ToBytes8());
-    return 1;
+    return openResult;
 }
 
 int32_t ScriptedDriver::Poll() {

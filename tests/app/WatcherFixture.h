@@ -67,6 +67,7 @@ public:
 
     std::deque<int32_t> answers;  // then Cancel
     std::vector<std::string> questions, notes, opened;
+    int32_t openResult = 1;  // what the shell says to every URL
     // Runs at every pump, as native input would arrive.
     std::function<void()> onPoll;
 };
