@@ -5,14 +5,14 @@
 #   tools/fuzz.sh <name> <seconds> [extra libFuzzer flags...]
 #   tools/fuzz.sh --list
 #
-# Names: line_reader, text_decoders, paths, http_response, http_gzip, location. Builds into build/fuzz/, keeps
+# Names: line_reader, text_decoders, paths, http_response, http_gzip, location, browser_address. Builds into build/fuzz/, keeps
 # the corpus in build/fuzz/corpus-<name>/ and prints libFuzzer's summary;
 # the exit status is non-zero when the fuzzer found a crash.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
-harnesses=(line_reader text_decoders paths http_response http_gzip location)
+harnesses=(line_reader text_decoders paths http_response http_gzip location browser_address)
 
 if [[ ${1-} == --list ]]; then printf '%s\n' "${harnesses[@]}"; exit 0; fi
 name=${1:?usage: tools/fuzz.sh <name> <seconds>}
@@ -31,7 +31,7 @@ mkdir -p "$out/obj" "$out/corpus-$name"
 # The library sources the harnesses need, compiled once per change.
 objs=()
 for src in "$root"/src/runtime/*.cpp "$root"/src/platform/*.cpp "$root"/src/platform/posix/*.cpp \
-           "$root"/src/stream/*.cpp "$root"/src/net/*.cpp; do
+           "$root"/src/stream/*.cpp "$root"/src/net/*.cpp "$root"/src/app/WebAddress.cpp; do
   obj=$out/obj/$(basename "$(dirname "$src")")_$(basename "${src%.cpp}").o
   if [[ ! -f $obj || $src -nt $obj ]]; then
     "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" "${platform_flags[@]}" -c "$src" -o "$obj"
