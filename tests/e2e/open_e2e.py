@@ -87,6 +87,7 @@ def session(server, results):
 
     def paths_and_other_schemes_start_nothing():
         for row, (url, name) in enumerate(REFUSED):
+            prog.focus(prog.main_window())
             prog.click(prog.list_item(row), repeat=2)
             text = prog.box_text()
             want = f'Could not open {name}: "{url}" is not a web address.'
@@ -97,6 +98,7 @@ def session(server, results):
         check(handed_over() == [[f"http://{SCHEMELESS[0]}"]], f"the handler got {handed_over()}")
 
     def a_blank_and_a_quote_reach_the_browser_as_one_encoded_argument():
+        prog.focus(prog.main_window())
         prog.click(prog.list_item(len(REFUSED) + 1), repeat=2)
         wait_for(lambda: len(handed_over()) == 2, 30, "the handler to be started again")
         check(handed_over()[1] == [f"https://{SERVER_IP}/a%20b%22c"], f"the handler got {handed_over()[1]}")

@@ -129,9 +129,11 @@ class WatchProgram(Program):
         time.sleep(0.5)
 
     def box_text(self):
-        """What the message box says."""
+        """What the message box says, once it says something: a box can be
+        on the display a moment before its text can be read."""
         self.find_window(BOX_TITLE)
-        return " ".join(t for t in self.field_texts(BOX_TITLE).values() if t)
+        return wait_for(lambda: " ".join(t for t in self.field_texts(BOX_TITLE).values() if t), 10,
+                        "the message box's text")
 
     def add_refused(self, url, name, reason):
         """Adds through the window a page that cannot be fetched: the box
