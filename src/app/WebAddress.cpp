@@ -1,19 +1,18 @@
 #include "app/WebAddress.h"
 
+#include <cctype>
 #include <string>
 
 #include "net/HttpMessage.h"
 
 namespace {
 
-bool IsAsciiAlnum(unsigned char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
-
-bool IsHex(unsigned char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 // The characters a URL may hold as they are; brackets only around an IPv6
 // host.
 bool IsUrlByte(unsigned char c, bool inAuthority) {
-    if (IsAsciiAlnum(c)) return true;
+    if (std::isalnum(c)) return true;
     if (c == '[' || c == ']') return inAuthority;
     return std::string("-._~:/?#@!$&'()*+,;=").find(static_cast<char>(c)) != std::string::npos;
 }
@@ -21,7 +20,6 @@ bool IsUrlByte(unsigned char c, bool inAuthority) {
 // `url` with what may not stand in it percent-encoded; the authority ends
 // at `authorityEnd`.
 std::string Encoded(const std::string& url, size_t authorityEnd) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(url.size());
     bool fragment = false;
@@ -34,9 +32,7 @@ std::string Encoded(const std::string& url, size_t authorityEnd) {
         if (keep) {
             out += static_cast<char>(c);
         } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            http::AppendPercentEscape(out, c);
         }
     }
     return out;

@@ -21,14 +21,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool NeedsEscape(unsigned char c) { return c <= 0x20 || c == 0x7F; }
 
 std::string Escaped(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
         if (NeedsEscape(c)) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            AppendPercentEscape(out, c);
         } else {
             out += static_cast<char>(c);
         }
@@ -139,6 +136,13 @@ bool HasScheme(const std::string& text, std::string& scheme) {
     }
     scheme = Lowered(text.substr(0, colon));
     return true;
+}
+
+void AppendPercentEscape(std::string& out, unsigned char c) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
 }
 
 std::string Lowered(std::string text) {

@@ -96,6 +96,8 @@ std::string Trimmed(const std::string& text);
 // "ms-settings:", and "c:" of a drive path too); `scheme` is then its name in
 // lower case.
 bool HasScheme(const std::string& text, std::string& scheme);
+// Appends `c` as URLs escape a byte: "%" and two upper-case hex digits.
+void AppendPercentEscape(std::string& out, unsigned char c);
 
 // A chunked body as plain bytes: reads chunk sizes, data and the trailer
 // from the connection's buffer. Fill gives 0 after the last chunk and its

@@ -34,10 +34,10 @@ os.environ["HOME"] = os.path.join(WORK, "home")
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import (BOX_TITLE, WINE_RUN, WINDOW_TITLE, Display, Failure, check, record_file,  # noqa: E402
-                          start_persistent_wine, wait_for, xdo)
-from watch_e2e import ADD_BUTTON, NAME_FIELD, URL_FIELD, Results, WatchProgram  # noqa: E402
+from loopback_http import lines_body  # noqa: E402
+from wine_program import (BOX_TITLE, WINE_RUN, WINDOW_TITLE, Failure, check, record_file, wait_for,  # noqa: E402
+                          xdo)
+from watch_e2e import ADD_BUTTON, NAME_FIELD, URL_FIELD, WatchProgram, run_in_own_prefix  # noqa: E402
 
 SERVER_IP = "127.0.91.1"
 PRODUCT = "Vostle Watch"
@@ -344,30 +344,17 @@ def portable(inst, zip_path, results):
 
 
 def main():
-    results = Results()
     subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)   # a run stopped half-way
     shutil.rmtree(PREFIX, ignore_errors=True)
     shutil.rmtree(os.environ["HOME"], ignore_errors=True)
     os.makedirs(os.environ["HOME"])
-    with Display():
-        server = LoopbackHttpServer(SERVER_IP).start()
-        try:
-            packages, newer = make_packages(project_version())
-            r = subprocess.run([WINE_RUN, "--init"], stdin=subprocess.DEVNULL, timeout=600)
-            check(r.returncode == 0, "the test's Wine prefix could not be made")
-            # A prefix of the test's own has nobody to stop its server should
-            # the test itself be stopped: it ends by itself.
-            start_persistent_wine(linger=30)
-            inst = Installation()
-            InstallScenario(inst, packages, newer, server).run(results)
-            portable(inst, packages["zip"], results)
-        except Failure as e:
-            results.cases.append(("install_e2e_set_up", 0.0, str(e)))
-            print(f"[ FAIL ] set-up: {e}", flush=True)
-        finally:
-            server.stop()
-            subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)
-    return results.finish()
+
+    def session(server, results):
+        packages, newer = make_packages(project_version())
+        inst = Installation()
+        InstallScenario(inst, packages, newer, server).run(results)
+        portable(inst, packages["zip"], results)
+    return run_in_own_prefix("install_e2e", SERVER_IP, session)
 
 
 if __name__ == "__main__":

@@ -26,9 +26,9 @@ os.environ["VW_WINEPREFIX"] = os.path.join(WORK, "prefix")
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from loopback_http import LoopbackHttpServer, lines_body  # noqa: E402
-from wine_program import WINE_RUN, Display, Failure, check, record_file, start_persistent_wine, wait_for  # noqa: E402
-from watch_e2e import BIN_DIR, Results, program_in  # noqa: E402
+from loopback_http import lines_body  # noqa: E402
+from wine_program import WINE_RUN, check, record_file, wait_for  # noqa: E402
+from watch_e2e import BIN_DIR, program_in, run_in_own_prefix  # noqa: E402
 
 SERVER_IP = "127.0.94.1"
 RECORDER = os.path.join(BIN_DIR, "record_args.exe")
@@ -115,27 +115,14 @@ def session(server, results):
 
 
 def main():
-    results = Results()
     subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)   # a run stopped half-way
     if os.path.exists(LOG):
         os.remove(LOG)
-    with Display():
-        server = LoopbackHttpServer(SERVER_IP).start()
-        try:
-            r = subprocess.run([WINE_RUN, "--init"], stdin=subprocess.DEVNULL, timeout=600)
-            check(r.returncode == 0, "the test's Wine prefix could not be made")
-            register_recorder()
-            # Nobody stops this prefix's server should the test be stopped:
-            # it ends by itself.
-            start_persistent_wine(linger=30)
-            session(server, results)
-        except Failure as e:
-            results.cases.append(("open_e2e_set_up", 0.0, str(e)))
-            print(f"[ FAIL ] set-up: {e}", flush=True)
-        finally:
-            server.stop()
-            subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)
-    return results.finish()
+
+    def set_up_and_session(server, results):
+        register_recorder()
+        session(server, results)
+    return run_in_own_prefix("open_e2e", SERVER_IP, set_up_and_session)
 
 
 if __name__ == "__main__":

@@ -788,6 +788,31 @@ def run_e2e(scenarios):
     return results.finish()
 
 
+def run_in_own_prefix(name, server_ip, session):
+    """Runs session(server, results) on the display in the prefix that
+    VW_WINEPREFIX names, a prefix of the test's own (made when missing),
+    with a loopback server on `server_ip`; a failure outside the steps
+    counts as the failed case "<name>_set_up". Writes $VW_TEST_XML and
+    prints the summary line; the exit status for the test runner."""
+    results = Results()
+    with Display():
+        server = LoopbackHttpServer(server_ip).start()
+        try:
+            r = subprocess.run([WINE_RUN, "--init"], stdin=subprocess.DEVNULL, timeout=600)
+            check(r.returncode == 0, "the test's Wine prefix could not be made")
+            # Nobody stops this prefix's server should the test itself be
+            # stopped: it ends by itself.
+            start_persistent_wine(linger=30)
+            session(server, results)
+        except Failure as e:
+            results.cases.append((f"{name}_set_up", 0.0, str(e)))
+            print(f"[ FAIL ] set-up: {e}", flush=True)
+        finally:
+            server.stop()
+            subprocess.run([WINE_RUN, "--kill"], stdin=subprocess.DEVNULL, timeout=60)
+    return results.finish()
+
+
 def all_scenarios(work, env, browser, results):
     server = LoopbackHttpServer(SERVER_IP).start()
     slow = SlowServer(SLOW_IP, 3.0).start()
